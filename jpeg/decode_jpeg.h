@@ -1,0 +1,18 @@
+// The baseline JPEG decoder's one entry.
+#pragma once
+
+#include <cstdint>
+
+// Frames with more pixels than this are refused (result 0): 8K UHD fits,
+// and decoding stays bounded in time for any input.
+inline constexpr std::uint32_t kMaxPixelCount = 1u << 25;
+
+// Decodes the in-memory stream `data` of `dataSize` bytes.
+// Result 0 when the stream does not begin with SOI, or when the pixel buffer
+// cannot be had (more than kMaxPixelCount pixels, or the heap refuses); the
+// out-parameters are then untouched and nothing is allocated.
+// Result 1 otherwise: *pixelsOut is a new buffer of width x height pixels
+// (0xFFRRGGBB, top row first) that the caller releases with FreeBlock.
+std::int32_t DecodeJpeg(const std::uint8_t* data, std::uint32_t dataSize,
+                        std::uint32_t** pixelsOut, std::uint32_t* widthOut,
+                        std::uint32_t* heightOut, std::uint32_t* bitsPerPixelOut);
