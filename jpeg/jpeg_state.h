@@ -62,7 +62,7 @@ std::int32_t JpegParseQuantTables();
 std::int32_t JpegParseScanHeader();
 
 // Entropy decoding.
-void JpegLoadByte();
+bool JpegLoadByte();
 std::uint8_t JpegReadBit();
 std::uint16_t JpegDecodeHuffman(const HuffmanTable& table);
 std::int16_t JpegReceiveExtend(std::uint16_t n);

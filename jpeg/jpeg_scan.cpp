@@ -1,0 +1,141 @@
+// The scan: MCU loops, pixel assembly and restart handling.
+#include "jpeg/jpeg_state.h"
+
+namespace {
+
+struct McuLayout {
+    std::uint32_t width;       // pixels
+    std::uint32_t height;
+    std::uint32_t lumaBlocks;  // 1, 2 or 4, left to right then top to bottom
+    bool colour;
+};
+
+// Luma block b of a layout sits at column 8 * (b & 1), row 8 * (b >> 1).
+constexpr McuLayout kGrey = {8, 8, 1, false};
+constexpr McuLayout kColour8x8 = {8, 8, 1, true};
+constexpr McuLayout kColour16x8 = {16, 8, 2, true};
+constexpr McuLayout kColour16x16 = {16, 16, 4, true};
+
+// Grey for one component; colour by component 1's sampling product. A
+// colour scan with another product is decoded in the grey layout.
+const McuLayout* JpegChooseLayout()
+{
+    const JpegDecoderState& s = jpegState;
+    if (s.scanComponentCount == 1)
+        return &kGrey;
+    if (s.scanComponentCount != 3)
+        return nullptr;
+    switch (s.ySamplingProduct) {
+    case 1: return &kColour8x8;
+    case 2: return &kColour16x8;
+    case 4: return &kColour16x16;
+    default: return &kGrey;
+    }
+}
+
+std::uint32_t JpegPackGrey(std::int16_t sample)
+{
+    return 0xFF000000u + static_cast<std::uint32_t>(sample) * 0x10101u;
+}
+
+std::uint32_t JpegPackColour(std::int16_t luma, std::int16_t cb, std::int16_t cr)
+{
+    std::int16_t red, green, blue;
+    JpegYCbCrToRgb(luma, cb, cr, &red, &green, &blue);
+    return 0xFF000000u + static_cast<std::uint32_t>(red) * 65536u +
+           static_cast<std::uint32_t>(green) * 256u + static_cast<std::uint32_t>(blue);
+}
+
+// Skips the RSTn marker at the end of an MCU row and reloads the bit reader.
+// When the row's data ended on a byte boundary the last load has already
+// taken the marker (0xFF into currentByte, its code dropped): then nothing
+// more is skipped.
+void JpegRestart()
+{
+    JpegDecoderState& s = jpegState;
+    bool markerTaken = s.bitMask == 0x80 && s.cursor >= 2 && s.cursor <= s.dataSize &&
+                       s.data[s.cursor - 2] == 0xFF && (s.data[s.cursor - 1] & 0xF8) == 0xD0;
+    if (!markerTaken) {
+        JpegReadByte();
+        JpegReadByte();
+    }
+    JpegLoadByte();
+}
+
+}  // namespace
+
+// Stores one packed pixel; the caller keeps x and y inside the frame.
+void JpegPutPixel(std::uint16_t x, std::uint16_t y, std::uint32_t pixel,
+                  std::uint32_t* pixelBuffer)
+{
+    pixelBuffer[static_cast<std::uint32_t>(y) * jpegState.frameWidth + x] = pixel;
+}
+
+// Decodes the scan MCU by MCU into jpegState.pixels.
+void JpegDecodeScan(std::uint16_t restartInterval)
+{
+    JpegDecoderState& s = jpegState;
+    JpegLoadByte();  // prime the bit reader
+
+    const McuLayout* layout = JpegChooseLayout();
+    if (layout == nullptr)
+        return;
+
+    std::int16_t luma[4][64];
+    std::int16_t cb[64];
+    std::int16_t cr[64];
+    std::int16_t yPredictor = 0;
+    std::int16_t cbPredictor = 0;
+    std::int16_t crPredictor = 0;
+    std::uint32_t x = 0;  // MCU origin; 32-bit so rows end near 65535 too
+    std::uint32_t y = 0;
+
+    while (y < s.frameHeight) {
+        for (std::uint32_t b = 0; b < layout->lumaBlocks; ++b)
+            JpegDecodeBlock(luma[b], s.yDcSelector, s.yAcSelector, s.yQuantSelector, &yPredictor);
+        if (layout->colour) {
+            JpegDecodeBlock(cb, s.chromaDcSelector, s.chromaAcSelector, s.chromaQuantSelector, &cbPredictor);
+            JpegDecodeBlock(cr, s.chromaDcSelector, s.chromaAcSelector, s.chromaQuantSelector, &crPredictor);
+        }
+
+        for (std::uint32_t b = 0; b < layout->lumaBlocks; ++b) {
+            std::uint32_t rowOffset = 8 * (b >> 1);
+            std::uint32_t columnOffset = 8 * (b & 1);
+            for (std::uint32_t r = 0; r < 8; ++r) {
+                std::uint32_t row = r + rowOffset;
+                if (y + row >= s.frameHeight)
+                    break;
+                for (std::uint32_t c = 0; c < 8; ++c) {
+                    std::uint32_t col = c + columnOffset;
+                    if (x + col >= s.frameWidth)
+                        break;
+                    std::int16_t sample = luma[b][8 * r + c];
+                    std::uint32_t pixel;
+                    if (!layout->colour) {
+                        pixel = JpegPackGrey(sample);
+                    } else {
+                        // Chroma index: 8x8 one per pixel, 16x8 one per pair, 16x16 one per 2x2.
+                        std::uint32_t i = layout->height == 16 ? 8 * (row >> 1) + (col >> 1)
+                                        : layout->width == 16  ? 8 * row + (col >> 1)
+                                                               : 8 * row + col;
+                        pixel = JpegPackColour(sample, cb[i], cr[i]);
+                    }
+                    JpegPutPixel(static_cast<std::uint16_t>(x + col), static_cast<std::uint16_t>(y + row),
+                                 pixel, s.pixels);
+                }
+            }
+        }
+
+        x += layout->width;
+        if (x >= s.frameWidth) {
+            x = 0;
+            y += layout->height;
+            if (y < s.frameHeight && restartInterval != 0) {
+                JpegRestart();
+                yPredictor = 0;
+                cbPredictor = 0;
+                crPredictor = 0;
+            }
+        }
+    }
+}
