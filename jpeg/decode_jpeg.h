@@ -3,6 +3,10 @@
 
 #include <cstdint>
 
+#include "jpeg/jpeg_namespace.h"
+
+JPEG_NAMESPACE_BEGIN
+
 // Frames with more pixels than this are refused (result 0): 8K UHD fits,
 // and decoding stays bounded in time for any input.
 inline constexpr std::uint32_t kMaxPixelCount = 1u << 25;
@@ -16,3 +20,5 @@ inline constexpr std::uint32_t kMaxPixelCount = 1u << 25;
 std::int32_t DecodeJpeg(const std::uint8_t* data, std::uint32_t dataSize,
                         std::uint32_t** pixelsOut, std::uint32_t* widthOut,
                         std::uint32_t* heightOut, std::uint32_t* bitsPerPixelOut);
+
+JPEG_NAMESPACE_END

@@ -1,6 +1,8 @@
 // Entropy decoding: bit reader, Huffman symbols, magnitudes, one block.
 #include "jpeg/jpeg_state.h"
 
+JPEG_NAMESPACE_BEGIN
+
 // The load step: the next byte into currentByte; behind an 0xFF the next
 // byte is dropped. True, with markerSeen set, when that byte is EOI.
 bool JpegLoadByte()
@@ -123,3 +125,5 @@ void JpegDecodeBlock(std::int16_t* samples, std::uint16_t dcSelector,
 
     JpegInverseTransform(coefficients, samples, quantSelector);
 }
+
+JPEG_NAMESPACE_END

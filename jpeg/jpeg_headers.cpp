@@ -3,6 +3,8 @@
 #include "jpeg/decode_jpeg.h"
 #include "jpeg/jpeg_state.h"
 
+JPEG_NAMESPACE_BEGIN
+
 // The byte at cursor; 0 and dataExhausted set at or past the end.
 std::uint8_t JpegReadByte()
 {
@@ -236,3 +238,5 @@ std::int32_t DecodeJpeg(const std::uint8_t* data, std::uint32_t dataSize,
     JpegDecodeScan(restartInterval);
     return 1;
 }
+
+JPEG_NAMESPACE_END

@@ -1,6 +1,8 @@
 // The scan: MCU loops, pixel assembly and restart handling.
 #include "jpeg/jpeg_state.h"
 
+JPEG_NAMESPACE_BEGIN
+
 namespace {
 
 struct McuLayout {
@@ -139,3 +141,5 @@ void JpegDecodeScan(std::uint16_t restartInterval)
         }
     }
 }
+
+JPEG_NAMESPACE_END

@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+#include "jpeg/jpeg_namespace.h"
+
+JPEG_NAMESPACE_BEGIN
+
 struct HuffmanEntry {
     std::uint16_t code;    // the code's bits, right-aligned
     std::uint16_t value;   // the symbol, 0..255
@@ -80,3 +84,5 @@ void JpegYCbCrToRgb(std::int16_t luma, std::int16_t cb, std::int16_t cr,
 void JpegPutPixel(std::uint16_t x, std::uint16_t y, std::uint32_t pixel,
                   std::uint32_t* pixelBuffer);
 void JpegDecodeScan(std::uint16_t restartInterval);
+
+JPEG_NAMESPACE_END

@@ -1,6 +1,8 @@
 // Constant tables shared by the decoder's phases.
 #include "jpeg/jpeg_state.h"
 
+JPEG_NAMESPACE_BEGIN
+
 JpegDecoderState jpegState;
 
 // Row and column of the k-th coefficient in zig-zag order.
@@ -28,3 +30,5 @@ const std::uint16_t kPrescale[64] = {
      8867, 12299, 11585, 10426,  8867,  6967,  4799,  2446,
      4520,  6270,  5906,  5315,  4520,  3552,  2446,  1247,
 };
+
+JPEG_NAMESPACE_END

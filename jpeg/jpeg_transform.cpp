@@ -1,6 +1,8 @@
 // Dequantisation, the fast inverse DCT and YCbCr to RGB, in fixed point.
 #include "jpeg/jpeg_state.h"
 
+JPEG_NAMESPACE_BEGIN
+
 namespace {
 
 // Signed 32-bit arithmetic that wraps like the machine's, without undefined behaviour.
@@ -127,3 +129,5 @@ void JpegYCbCrToRgb(std::int16_t luma, std::int16_t cb, std::int16_t cr,
     *green = ClampSample(y - ((11 * u) >> 5) - ((23 * v) >> 5));
     *blue = ClampSample(y + ((57 * u) >> 5));
 }
+
+JPEG_NAMESPACE_END
