@@ -1,0 +1,347 @@
+// Hand-built JPEG streams for the decoder's tests: marker segments, an
+// entropy-coded bit writer with byte stuffing, and a block coder over two
+// fixed Huffman tables whose codes can be read off by eye.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+#include "jpeg/alloc.h"
+#include "jpeg/decode_jpeg.h"
+#include "jpeg/jpeg_state.h"
+
+namespace jpegtest {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct HuffmanSpec {
+    std::uint8_t classAndIndex;          // 0x00 DC 0, 0x01 DC 1, 0x10 AC 0, 0x11 AC 1
+    std::array<std::uint8_t, 16> counts; // codes of length 1..16
+    Bytes symbols;
+};
+
+struct QuantSpec {
+    std::uint8_t precisionAndIndex;
+    Bytes values;  // 64 quantisers in zig-zag order (128 bytes for 16-bit tables)
+};
+
+struct FrameComponent {
+    std::uint8_t id, sampling, quantSelector;
+};
+
+struct ScanComponent {
+    std::uint8_t id, tables;  // DC selector << 4 | AC selector
+};
+
+inline QuantSpec FlatQuant(std::uint8_t index, std::uint8_t q)
+{
+    return {index, Bytes(64, q)};
+}
+
+// DC table: the category s (0..11) has the 4-bit code s; 1111 is no code.
+inline HuffmanSpec DcSpec(std::uint8_t index)
+{
+    HuffmanSpec spec{index, {}, {}};
+    spec.counts[3] = 12;
+    for (std::uint8_t s = 0; s < 12; ++s)
+        spec.symbols.push_back(s);
+    return spec;
+}
+
+// AC table: 8-bit codes, the code of a symbol being its place in the list:
+// EOB 0x00, ZRL 0xF0, 0x30 (ends a block like EOB), then every run/size
+// symbol with size 1..10. 163 codes, so 1111 1111 is no code.
+inline HuffmanSpec AcSpec(std::uint8_t index)
+{
+    HuffmanSpec spec{static_cast<std::uint8_t>(0x10 | index), {}, {0x00, 0xF0, 0x30}};
+    for (int run = 0; run < 16; ++run)
+        for (int size = 1; size <= 10; ++size)
+            spec.symbols.push_back(static_cast<std::uint8_t>(run << 4 | size));
+    spec.counts[7] = static_cast<std::uint8_t>(spec.symbols.size());
+    return spec;
+}
+
+class StreamBuilder {
+public:
+    StreamBuilder& Add(const Bytes& more)
+    {
+        bytes_.insert(bytes_.end(), more.begin(), more.end());
+        return *this;
+    }
+    StreamBuilder& Word(std::uint16_t w) { return Add({std::uint8_t(w >> 8), std::uint8_t(w)}); }
+    StreamBuilder& Marker(std::uint8_t code) { return Add({0xFF, code}); }
+    StreamBuilder& Soi() { return Marker(0xD8); }
+    StreamBuilder& Eoi() { return Marker(0xD9); }
+
+    // A segment: marker, length word, body.
+    StreamBuilder& Segment(std::uint8_t code, const Bytes& body)
+    {
+        return Marker(code).Word(static_cast<std::uint16_t>(body.size() + 2)).Add(body);
+    }
+
+    StreamBuilder& Dqt(const std::vector<QuantSpec>& tables)
+    {
+        Bytes body;
+        for (const QuantSpec& t : tables) {
+            body.push_back(t.precisionAndIndex);
+            body.insert(body.end(), t.values.begin(), t.values.end());
+        }
+        return Segment(0xDB, body);
+    }
+
+    StreamBuilder& Dht(const std::vector<HuffmanSpec>& tables)
+    {
+        Bytes body;
+        for (const HuffmanSpec& t : tables) {
+            body.push_back(t.classAndIndex);
+            body.insert(body.end(), t.counts.begin(), t.counts.end());
+            body.insert(body.end(), t.symbols.begin(), t.symbols.end());
+        }
+        return Segment(0xC4, body);
+    }
+
+    StreamBuilder& Sof(std::uint8_t code, std::uint16_t width, std::uint16_t height,
+                       const std::vector<FrameComponent>& components, std::uint8_t precision = 8)
+    {
+        Bytes body = {precision, std::uint8_t(height >> 8), std::uint8_t(height),
+                      std::uint8_t(width >> 8), std::uint8_t(width),
+                      static_cast<std::uint8_t>(components.size())};
+        for (const FrameComponent& c : components)
+            body.insert(body.end(), {c.id, c.sampling, c.quantSelector});
+        return Segment(code, body);
+    }
+    StreamBuilder& Sof0(std::uint16_t width, std::uint16_t height,
+                        const std::vector<FrameComponent>& components)
+    {
+        return Sof(0xC0, width, height, components);
+    }
+
+    StreamBuilder& Sos(const std::vector<ScanComponent>& components)
+    {
+        Bytes body = {static_cast<std::uint8_t>(components.size())};
+        for (const ScanComponent& c : components)
+            body.insert(body.end(), {c.id, c.tables});
+        body.insert(body.end(), {0, 63, 0});
+        return Segment(0xDA, body);
+    }
+
+    StreamBuilder& Dri(std::uint16_t interval)
+    {
+        return Segment(0xDD, {std::uint8_t(interval >> 8), std::uint8_t(interval)});
+    }
+
+    // JFIF APP0, 16 bytes behind the marker.
+    StreamBuilder& App0()
+    {
+        return Segment(0xE0, {'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0});
+    }
+
+    std::size_t size() const { return bytes_.size(); }
+    const Bytes& bytes() const { return bytes_; }
+
+private:
+    Bytes bytes_;
+};
+
+// Entropy-coded data: bits most significant first, 0xFF followed by a
+// stuffed 0x00, the last byte padded with 1-bits.
+class BitWriter {
+public:
+    void Put(std::uint32_t bits, int count)
+    {
+        for (int i = count - 1; i >= 0; --i) {
+            byte_ = static_cast<std::uint8_t>(byte_ << 1 | ((bits >> i) & 1));
+            if (++used_ == 8)
+                Flush();
+        }
+    }
+
+    // Pads to a byte boundary, then writes the marker 0xFF `code`.
+    void Marker(std::uint8_t code)
+    {
+        Pad();
+        bytes_.insert(bytes_.end(), {0xFF, code});
+    }
+
+    int BitsInLastByte() const { return used_; }
+
+    Bytes Finish()
+    {
+        Pad();
+        return bytes_;
+    }
+
+private:
+    void Pad()
+    {
+        while (used_ != 0)
+            Put(1, 1);
+    }
+    void Flush()
+    {
+        bytes_.push_back(byte_);
+        if (byte_ == 0xFF)
+            bytes_.push_back(0x00);
+        byte_ = 0;
+        used_ = 0;
+    }
+
+    Bytes bytes_;
+    std::uint8_t byte_ = 0;
+    int used_ = 0;
+};
+
+// Writes blocks with the codes of DcSpec and AcSpec.
+class BlockCoder {
+public:
+    explicit BlockCoder(BitWriter& bits) : bits_(bits) {}
+
+    // Category and magnitude bits of a value (ITU-T T.81 F.1.2.1).
+    static std::pair<int, std::uint32_t> Magnitude(int v)
+    {
+        int category = 0;
+        while ((std::abs(v) >> category) != 0)
+            ++category;
+        std::uint32_t raw = v >= 0 ? std::uint32_t(v) : std::uint32_t(v + (1 << category) - 1);
+        return {category, raw & ((1u << category) - 1)};
+    }
+
+    void Dc(int difference)
+    {
+        auto [category, raw] = Magnitude(difference);
+        bits_.Put(static_cast<std::uint32_t>(category), 4);
+        bits_.Put(raw, category);
+    }
+
+    void AcSymbol(std::uint8_t symbol)
+    {
+        const Bytes& symbols = AcTable().symbols;
+        for (std::size_t i = 0; i < symbols.size(); ++i)
+            if (symbols[i] == symbol)
+                bits_.Put(static_cast<std::uint32_t>(i), 8);
+    }
+
+    void Ac(int run, int value)
+    {
+        auto [size, raw] = Magnitude(value);
+        AcSymbol(static_cast<std::uint8_t>(run << 4 | size));
+        bits_.Put(raw, size);
+    }
+
+    // A whole block: the DC difference, then (zig-zag position, value) pairs
+    // in increasing position, with ZRLs for long runs and an EOB unless the
+    // last pair sits at position 63.
+    void Block(int dcDifference, const std::vector<std::pair<int, int>>& ac = {})
+    {
+        Dc(dcDifference);
+        int k = 1;
+        for (auto [position, value] : ac) {
+            int run = position - k;
+            for (; run > 15; run -= 16)
+                AcSymbol(0xF0);
+            Ac(run, value);
+            k = position + 1;
+        }
+        if (k < 64)
+            AcSymbol(0x00);
+    }
+
+private:
+    static const HuffmanSpec& AcTable()
+    {
+        static const HuffmanSpec spec = AcSpec(0);
+        return spec;
+    }
+    BitWriter& bits_;
+};
+
+// Flat blocks under quantisers of 1: the DC value 8 * (sample - 128) gives
+// 64 samples of `sample`. Keeps the DC predictors of Y, Cb and Cr.
+class FlatBlocks {
+public:
+    void Block(int component, int sample, const std::vector<std::pair<int, int>>& ac = {})
+    {
+        int dc = 8 * (sample - 128);
+        coder_.Block(dc - predictors_[component], ac);
+        predictors_[component] = dc;
+    }
+    void Restart(int n)
+    {
+        bits_.Marker(static_cast<std::uint8_t>(0xD0 + (n & 7)));
+        predictors_ = {};
+    }
+    BitWriter& bits() { return bits_; }
+    Bytes Finish() { return bits_.Finish(); }
+
+private:
+    BitWriter bits_;
+    BlockCoder coder_{bits_};
+    std::array<int, 3> predictors_ = {};
+};
+
+// A whole stream with quantisers of 1 and DcSpec/AcSpec as tables 0 and 1:
+// one grey component (ySampling 0), or Y (sampled ySampling), Cb and Cr.
+// restartInterval < 0 writes no DRI segment.
+inline Bytes Picture(std::uint16_t width, std::uint16_t height, std::uint8_t ySampling,
+                     const Bytes& scan, int restartInterval = -1)
+{
+    StreamBuilder s;
+    s.Soi();
+    if (ySampling == 0) {
+        s.Dqt({FlatQuant(0, 1)}).Dht({DcSpec(0), AcSpec(0)}).Sof0(width, height, {{1, 0x11, 0}});
+    } else {
+        s.Dqt({FlatQuant(0, 1), FlatQuant(1, 1)})
+            .Dht({DcSpec(0), AcSpec(0), DcSpec(1), AcSpec(1)})
+            .Sof0(width, height, {{1, ySampling, 0}, {2, 0x11, 1}, {3, 0x11, 1}});
+    }
+    if (restartInterval >= 0)
+        s.Dri(static_cast<std::uint16_t>(restartInterval));
+    if (ySampling == 0)
+        s.Sos({{1, 0x00}});
+    else
+        s.Sos({{1, 0x00}, {2, 0x11}, {3, 0x11}});
+    return s.Add(scan).Eoi().bytes();
+}
+
+// DecodeJpeg with its buffer copied out and freed.
+struct Decoded {
+    std::int32_t result = -1;
+    std::uint32_t width = 0xDEAD, height = 0xDEAD, bitsPerPixel = 0xDEAD;
+    std::vector<std::uint32_t> pixels;
+    bool pixelsWritten = false;
+};
+
+inline Decoded Decode(const Bytes& stream)
+{
+    static std::uint32_t untouched;
+    Decoded d;
+    std::uint32_t* pixels = &untouched;
+    d.result = DecodeJpeg(stream.data(), static_cast<std::uint32_t>(stream.size()), &pixels,
+                          &d.width, &d.height, &d.bitsPerPixel);
+    d.pixelsWritten = pixels != &untouched;
+    if (d.pixelsWritten && pixels != nullptr) {
+        d.pixels.assign(pixels, pixels + std::size_t(d.width) * d.height);
+        FreeBlock(pixels);
+    }
+    return d;
+}
+
+// Points the byte reader at `data` and clears the bit reader.
+inline void Feed(const Bytes& data)
+{
+    jpegState.data = data.data();
+    jpegState.dataSize = static_cast<std::uint32_t>(data.size());
+    jpegState.cursor = 0;
+    jpegState.dataExhausted = false;
+    jpegState.markerSeen = 0;
+}
+
+inline std::uint32_t GreyPixel(std::uint32_t sample)
+{
+    return 0xFF000000u + sample * 0x10101u;
+}
+
+}  // namespace jpegtest
