@@ -1,0 +1,71 @@
+// Preview writers: PNG and BMP through stb_image_write, PPM (P6) by hand.
+#include "preview.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+
+namespace splash {
+
+PreviewFormat PreviewFormatFor(const std::string& path)
+{
+    std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos)
+        return PreviewFormat::Unknown;
+    std::string ext = path.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (ext == "png")
+        return PreviewFormat::Png;
+    if (ext == "bmp")
+        return PreviewFormat::Bmp;
+    if (ext == "ppm")
+        return PreviewFormat::Ppm;
+    return PreviewFormat::Unknown;
+}
+
+std::string WritePreview(const std::string& path, PreviewFormat format, const std::uint32_t* pixels,
+                         std::uint32_t width, std::uint32_t height)
+{
+    if (width == 0 || height == 0)
+        return "the picture is " + std::to_string(width) + "x" + std::to_string(height) + ", no preview to write";
+    // RGB rows, top first: red from bits 16..23, green 8..15, blue 0..7.
+    std::vector<std::uint8_t> rgb(std::size_t{width} * height * 3);
+    for (std::size_t i = 0; i < std::size_t{width} * height; ++i) {
+        rgb[3 * i + 0] = static_cast<std::uint8_t>(pixels[i] >> 16);
+        rgb[3 * i + 1] = static_cast<std::uint8_t>(pixels[i] >> 8);
+        rgb[3 * i + 2] = static_cast<std::uint8_t>(pixels[i]);
+    }
+    int w = static_cast<int>(width), h = static_cast<int>(height);
+    errno = 0;
+    bool ok = false;
+    switch (format) {
+    case PreviewFormat::Png:
+        ok = stbi_write_png(path.c_str(), w, h, 3, rgb.data(), w * 3) != 0;
+        break;
+    case PreviewFormat::Bmp:
+        ok = stbi_write_bmp(path.c_str(), w, h, 3, rgb.data()) != 0;
+        break;
+    case PreviewFormat::Ppm: {
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        if (file != nullptr) {
+            std::fprintf(file, "P6\n%u %u\n255\n", width, height);
+            ok = std::fwrite(rgb.data(), 1, rgb.size(), file) == rgb.size();
+            ok = std::fclose(file) == 0 && ok;
+        }
+        break;
+    }
+    case PreviewFormat::Unknown:
+        return "the preview name must end in .png, .bmp or .ppm";
+    }
+    if (!ok)
+        return "cannot write " + path + (errno != 0 ? std::string(": ") + std::strerror(errno) : std::string());
+    return {};
+}
+
+}  // namespace splash
