@@ -10,7 +10,7 @@ namespace {
 
 class Headers : public ::testing::Test {
 protected:
-    void SetUp() override { jpegState = {}; }  // as on the process's first call
+    void SetUp() override { ResetDecoder(); }
 };
 
 TEST_F(Headers, StreamMustBeginWithSoi)
@@ -30,7 +30,7 @@ TEST_F(Headers, StreamMustBeginWithSoi)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        jpegState = {};
+        ResetDecoder();
         Decoded d = Decode(c.stream);
         EXPECT_EQ(d.result, c.result);
         if (c.result == 0) {
@@ -79,7 +79,7 @@ TEST_F(Headers, FrameHeaderSetsSizeSamplingAndQuantSelectors)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        jpegState = {};
+        ResetDecoder();
         jpegState.frameWidth = 5;
         jpegState.frameHeight = 7;
         jpegState.ySamplingProduct = 9;
@@ -134,7 +134,7 @@ TEST_F(Headers, MarkerSearchFindsOnlyWhatTheByteLoopReaches)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        jpegState = {};
+        ResetDecoder();
         EXPECT_EQ(Decode(c.stream).result, 1);
         EXPECT_EQ(jpegState.quantTableCount, c.quantTables);
     }
@@ -207,7 +207,7 @@ TEST_F(Headers, DhtIsReadUntilTwoTablesOfEachClassAreIn)
     EXPECT_EQ(jpegState.acTableCount, 2);
     EXPECT_EQ(jpegState.dcTables[0].entries[0].length, 4);
 
-    jpegState = {};
+    ResetDecoder();
     Decode(StreamBuilder().Soi().Dht({DcSpec(0), DcSpec(1), AcSpec(0)}).Dht({late}).Eoi().bytes());
     EXPECT_EQ(jpegState.dcTableCount, 3);  // one AC table short: still read
     EXPECT_EQ(jpegState.dcTables[0].entries[0].value, 0x77);
@@ -332,7 +332,7 @@ TEST_F(Headers, NextCallKeepsFrameScanAndTablesButNotTheCounts)
     // A grey scan without tables decodes with the last call's tables.
     Bytes tableless = StreamBuilder().Soi().Sof0(16, 8, {{1, 0x11, 0}}).Sos({{1, 0x00}}).Add(scan).Eoi().bytes();
     EXPECT_EQ(Decode(tableless).pixels, first.pixels);
-    jpegState = {};
+    ResetDecoder();
     EXPECT_NE(Decode(tableless).pixels, first.pixels);
 }
 

@@ -1,0 +1,127 @@
+// The fixed-point inverse transform, the colour conversion and the prescale
+// table, checked against numbers worked out by hand.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <numbers>
+
+#include "tests/decoder/jpeg_stream_builder.h"
+
+using namespace jpegtest;
+
+namespace {
+
+using Block = std::array<std::int16_t, 64>;
+
+class Transform : public ::testing::Test {
+protected:
+    void SetUp() override { ResetDecoder(); }
+
+    // Samples of `coefficients` under quantTables[1] = `multipliers`
+    // (natural index -> value; every other entry and coefficient 0).
+    static Block Samples(std::initializer_list<std::pair<int, int>> coefficients,
+                         std::initializer_list<std::pair<int, int>> multipliers)
+    {
+        Block c{}, samples{};
+        for (auto [i, v] : coefficients)
+            c[i] = static_cast<std::int16_t>(v);
+        for (auto [i, v] : multipliers)
+            jpegState.quantTables[1].multipliers[i] = static_cast<std::uint16_t>(v);
+        JpegInverseTransform(c.data(), samples.data(), 1);
+        return samples;
+    }
+    static std::array<std::int16_t, 8> Row(const Block& b, int r)
+    {
+        return {b[8 * r], b[8 * r + 1], b[8 * r + 2], b[8 * r + 3],
+                b[8 * r + 4], b[8 * r + 5], b[8 * r + 6], b[8 * r + 7]};
+    }
+};
+
+TEST_F(Transform, PrescaleTableFollowsItsFormula)
+{
+    auto s = [](int k) { return k == 0 ? 1.0 : std::sqrt(2.0) * std::cos(k * std::numbers::pi / 16); };
+    for (int r = 0; r < 8; ++r)
+        for (int c = 0; c < 8; ++c)
+            EXPECT_EQ(kPrescale[8 * r + c], std::lround(16384 * s(r) * s(c))) << r << "," << c;
+    EXPECT_EQ(kPrescale[0], 16384);
+    EXPECT_EQ(kPrescale[1], 22725);
+    EXPECT_EQ(kPrescale[9], 31521);
+    EXPECT_EQ(kPrescale[27], 22654);
+    EXPECT_EQ(kPrescale[63], 1247);
+}
+
+TEST_F(Transform, DcOnlyBlocksAreFlatAndClamped)
+{
+    struct Case {
+        const char* name;
+        int dc, multiplier;
+        std::int16_t sample;
+    };
+    const Case cases[] = {
+        {"all zero", 0, 4, 128},
+        {"DC 8 under a quantiser of 1", 8, 4, 129},
+        {"DC -8 rounds down", -8, 4, 127},
+        {"DC -9 rounds down", -9, 4, 126},
+        {"clamped to 255", 2000, 4, 255},
+        {"clamped to 0", -2000, 4, 0},
+        {"product truncated to 16 bits", 2048, 16, 0},  // 32768 reads -32768
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Block b = Samples({{0, c.dc}}, {{0, c.multiplier}});
+        for (std::int16_t v : b)
+            ASSERT_EQ(v, c.sample);
+    }
+}
+
+TEST_F(Transform, AcTermsRunThroughTheButterflyWithFlooredShifts)
+{
+    using Row8 = std::array<std::int16_t, 8>;
+    // Row pass alone (one non-zero column or row in the workspace):
+    // p1 = 256: f7 256, z5 473, f6 217, f5 145, f4 -51; o = 256 217 145 51 -51 -145 -217 -256.
+    EXPECT_EQ(Row(Samples({{1, 1}}, {{1, 256}}), 3), (Row8{136, 134, 132, 129, 126, 123, 121, 120}));
+    // p3 = 256: z5 -473, f6 669 - 473 - 256 = -60, f5 -302, f4 171.
+    EXPECT_EQ(Row(Samples({{3, 1}}, {{3, 256}}), 0), (Row8{136, 126, 118, 122, 133, 137, 129, 120}));
+    // p1 = -100: z5 = -47300 >> 8 = -185, not -184; -100 >> 5 = -4.
+    EXPECT_EQ(Row(Samples({{1, -1}}, {{1, 100}}), 7), (Row8{124, 125, 126, 127, 128, 129, 130, 131}));
+    // p2 = -180, p5 = 300: the even part's 362 and the odd part's -669 together.
+    EXPECT_EQ(Row(Samples({{2, -2}, {5, 3}}, {{2, 90}, {5, 100}}), 5),
+              (Row8{131, 109, 133, 147, 119, 127, 142, 113}));
+
+    // Column pass: C[1][0] alone gives the p1 = 256 outputs down column 0,
+    // each spread over its row.
+    Block column = Samples({{8, 1}}, {{8, 256}});
+    const Row8 down = {136, 134, 132, 129, 126, 123, 121, 120};
+    for (int i = 0; i < 64; ++i)
+        EXPECT_EQ(column[i], down[i / 8]) << i;
+
+    // The workspace keeps 16 bits on the full path too: C[4][0] is non-zero
+    // but its product is 0, so every o_r is 32768, stored as -32768.
+    for (std::int16_t v : Samples({{0, 2048}, {32, 1}}, {{0, 16}, {32, 0}}))
+        ASSERT_EQ(v, 0);
+}
+
+TEST_F(Transform, ColourConversionUsesFlooredFiveBitFactorsAndClamps)
+{
+    struct Case {
+        std::int16_t y, cb, cr, r, g, b;
+    };
+    const Case cases[] = {
+        {128, 128, 128, 128, 128, 128},
+        {200, 128, 255, 255, 109, 200},  // R 200 + 178 clamped, G 200 - 0 - 91
+        {100, 128, 127, 98, 101, 100},   // 45 * -1 >> 5 = -2, 23 * -1 >> 5 = -1
+        {0, 255, 128, 0, 0, 226},        // G 0 - 43 clamped
+        {100, 0, 128, 100, 144, 0},      // B 100 - 228 clamped, G 100 + 44
+        {30, 200, 60, 0, 55, 158},       // R 30 - 96; G 30 - 24 + 49
+    };
+    for (const Case& c : cases) {
+        std::int16_t r = -1, g = -1, b = -1;
+        JpegYCbCrToRgb(c.y, c.cb, c.cr, &r, &g, &b);
+        EXPECT_EQ(r, c.r) << c.y << " " << c.cb << " " << c.cr;
+        EXPECT_EQ(g, c.g) << c.y << " " << c.cb << " " << c.cr;
+        EXPECT_EQ(b, c.b) << c.y << " " << c.cb << " " << c.cr;
+    }
+}
+
+}  // namespace
