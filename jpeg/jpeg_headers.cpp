@@ -86,6 +86,9 @@ std::int32_t JpegParseHuffmanTables()
             }
             code = static_cast<std::uint16_t>(code << 1);
         }
+#ifndef JPEG_REFERENCE
+        JpegBuildHuffmanLookup(table);
+#endif
         if (isAc)
             ++s.acTableCount;
         else

@@ -70,6 +70,10 @@ bool JpegLoadByte();
 std::uint8_t JpegReadBit();
 std::uint16_t JpegDecodeHuffman(const HuffmanTable& table);
 std::int16_t JpegReceiveExtend(std::uint16_t n);
+#ifndef JPEG_REFERENCE
+// Derives the fast look-up of a table; called whenever a definition changes it.
+void JpegBuildHuffmanLookup(const HuffmanTable& table);
+#endif
 void JpegDecodeBlock(std::int16_t* samples, std::uint16_t dcSelector,
                      std::uint16_t acSelector, std::uint16_t quantSelector,
                      std::int16_t* predictor);
