@@ -64,6 +64,37 @@ void JpegRestart()
     JpegLoadByte();
 }
 
+#ifndef JPEG_REFERENCE
+// Stores the MCU's pixels that fall inside the picture, row by row, with the
+// bounds settled once per MCU rather than per pixel.
+void JpegStoreMcu(const McuLayout& layout, std::uint32_t x, std::uint32_t y,
+                  const std::int16_t* luma, const std::int16_t* cb, const std::int16_t* cr)
+{
+    const JpegDecoderState& s = jpegState;
+    std::uint32_t rows = s.frameHeight - y < layout.height ? s.frameHeight - y : layout.height;
+    std::uint32_t columns = s.frameWidth - x < layout.width ? s.frameWidth - x : layout.width;
+    std::uint32_t chromaRowShift = layout.height == 16 ? 1 : 0;
+    std::uint32_t chromaColumnShift = layout.width == 16 ? 1 : 0;
+    std::uint32_t* out = s.pixels + y * s.frameWidth + x;
+    for (std::uint32_t row = 0; row < rows; ++row, out += s.frameWidth) {
+        // Blocks are 64 samples apart: Y1 right of Y0, Y2 and Y3 below them.
+        const std::int16_t* lumaLeft = luma + (row >> 3) * 128 + 8 * (row & 7);
+        if (!layout.colour) {
+            for (std::uint32_t col = 0; col < columns; ++col)
+                out[col] = JpegPackGrey(lumaLeft[col]);
+            continue;
+        }
+        const std::int16_t* cbRow = cb + 8 * (row >> chromaRowShift);
+        const std::int16_t* crRow = cr + 8 * (row >> chromaRowShift);
+        for (std::uint32_t col = 0; col < columns; ++col) {
+            std::int16_t sample = lumaLeft[(col >> 3) * 64 + (col & 7)];
+            std::uint32_t i = col >> chromaColumnShift;
+            out[col] = JpegPackColour(sample, cbRow[i], crRow[i]);
+        }
+    }
+}
+#endif
+
 }  // namespace
 
 // Stores one packed pixel; the caller keeps x and y inside the frame.
@@ -83,7 +114,7 @@ void JpegDecodeScan(std::uint16_t restartInterval)
     if (layout == nullptr)
         return;
 
-    std::int16_t luma[4][64];
+    std::int16_t luma[4 * 64];  // Y0..Y3
     std::int16_t cb[64];
     std::int16_t cr[64];
     std::int16_t yPredictor = 0;
@@ -94,12 +125,13 @@ void JpegDecodeScan(std::uint16_t restartInterval)
 
     while (y < s.frameHeight) {
         for (std::uint32_t b = 0; b < layout->lumaBlocks; ++b)
-            JpegDecodeBlock(luma[b], s.yDcSelector, s.yAcSelector, s.yQuantSelector, &yPredictor);
+            JpegDecodeBlock(luma + 64 * b, s.yDcSelector, s.yAcSelector, s.yQuantSelector, &yPredictor);
         if (layout->colour) {
             JpegDecodeBlock(cb, s.chromaDcSelector, s.chromaAcSelector, s.chromaQuantSelector, &cbPredictor);
             JpegDecodeBlock(cr, s.chromaDcSelector, s.chromaAcSelector, s.chromaQuantSelector, &crPredictor);
         }
 
+#ifdef JPEG_REFERENCE
         for (std::uint32_t b = 0; b < layout->lumaBlocks; ++b) {
             std::uint32_t rowOffset = 8 * (b >> 1);
             std::uint32_t columnOffset = 8 * (b & 1);
@@ -111,7 +143,7 @@ void JpegDecodeScan(std::uint16_t restartInterval)
                     std::uint32_t col = c + columnOffset;
                     if (x + col >= s.frameWidth)
                         break;
-                    std::int16_t sample = luma[b][8 * r + c];
+                    std::int16_t sample = luma[64 * b + 8 * r + c];
                     std::uint32_t pixel;
                     if (!layout->colour) {
                         pixel = JpegPackGrey(sample);
@@ -127,6 +159,10 @@ void JpegDecodeScan(std::uint16_t restartInterval)
                 }
             }
         }
+
+#else
+        JpegStoreMcu(*layout, x, y, luma, cb, cr);
+#endif
 
         x += layout->width;
         if (x >= s.frameWidth) {

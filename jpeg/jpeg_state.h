@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "jpeg/jpeg_colour.h"
 #include "jpeg/jpeg_namespace.h"
 
 JPEG_NAMESPACE_BEGIN
@@ -78,11 +79,9 @@ void JpegDecodeBlock(std::int16_t* samples, std::uint16_t dcSelector,
                      std::uint16_t acSelector, std::uint16_t quantSelector,
                      std::int16_t* predictor);
 
-// Transform and colour.
+// Transform; the colour conversion is inline in jpeg_colour.h.
 void JpegInverseTransform(const std::int16_t* coefficients, std::int16_t* samples,
                           std::uint16_t quantSelector);
-void JpegYCbCrToRgb(std::int16_t luma, std::int16_t cb, std::int16_t cr,
-                    std::int16_t* red, std::int16_t* green, std::int16_t* blue);
 
 // Scan.
 void JpegPutPixel(std::uint16_t x, std::uint16_t y, std::uint32_t pixel,

@@ -1,4 +1,4 @@
-// Dequantisation, the fast inverse DCT and YCbCr to RGB, in fixed point.
+// Dequantisation and the fast inverse DCT, in fixed point.
 #include "jpeg/jpeg_state.h"
 
 JPEG_NAMESPACE_BEGIN
@@ -32,13 +32,8 @@ std::int16_t Low16(std::int32_t v)
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(v));
 }
 
-std::int16_t ClampSample(std::int32_t v)
-{
-    return static_cast<std::int16_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-}
-
 // The Arai-Agui-Nakajima butterfly on eight values; constants at 8 fractional bits.
-void Butterfly(const std::int32_t p[8], std::int32_t o[8])
+inline void Butterfly(const std::int32_t p[8], std::int32_t o[8])
 {
     std::int32_t t10 = Add(p[0], p[4]);
     std::int32_t t11 = Sub(p[0], p[4]);
@@ -105,7 +100,7 @@ void JpegInverseTransform(const std::int16_t* coefficients, std::int16_t* sample
         for (std::uint32_t c = 1; c < 8; ++c)
             acZero = acZero && w[c] == 0;
         if (acZero) {
-            std::int16_t v = ClampSample((w[0] >> 5) + 128);
+            std::int16_t v = JpegClampSample((w[0] >> 5) + 128);
             for (std::uint32_t c = 0; c < 8; ++c)
                 samples[8 * r + c] = v;
             continue;
@@ -114,20 +109,8 @@ void JpegInverseTransform(const std::int16_t* coefficients, std::int16_t* sample
             p[c] = w[c];
         Butterfly(p, o);
         for (std::uint32_t c = 0; c < 8; ++c)
-            samples[8 * r + c] = ClampSample(Add(o[c] >> 5, 128));
+            samples[8 * r + c] = JpegClampSample(Add(o[c] >> 5, 128));
     }
-}
-
-// JFIF YCbCr to RGB with factors in units of 1/32; each result clamped to 0..255.
-void JpegYCbCrToRgb(std::int16_t luma, std::int16_t cb, std::int16_t cr,
-                    std::int16_t* red, std::int16_t* green, std::int16_t* blue)
-{
-    std::int32_t y = luma;
-    std::int32_t u = cb - 128;
-    std::int32_t v = cr - 128;
-    *red = ClampSample(y + ((45 * v) >> 5));
-    *green = ClampSample(y - ((11 * u) >> 5) - ((23 * v) >> 5));
-    *blue = ClampSample(y + ((57 * u) >> 5));
 }
 
 JPEG_NAMESPACE_END
