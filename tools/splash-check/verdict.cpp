@@ -185,8 +185,10 @@ private:
             Add("component-ids", "component identifiers " + ids + ": the decoder knows only 1, 2 and 3",
                 "use an encoder that numbers the components 1, 2, 3 (libjpeg, cjpeg, ImageMagick, Pillow do)");
         }
+        // A JFIF header declares YCbCr whatever an Adobe segment says.
+        bool jfif = std::any_of(s_.apps.begin(), s_.apps.end(), [](const AppRecord& a) { return a.kind == "JFIF"; });
         for (const AppRecord& app : s_.apps)
-            if (app.kind == "Adobe" && app.adobeTransform == 0 && n == 3)
+            if (app.kind == "Adobe" && app.adobeTransform == 0 && n == 3 && !jfif)
                 Add("rgb-colour", "the Adobe segment says the components are RGB, not YCbCr: colours come out wrong",
                     "save in YCbCr (the default of cjpeg, ImageMagick and Pillow), not \"RGB JPEG\"");
         if (n != 3)
@@ -433,7 +435,7 @@ private:
                 if (act.offset >= begin && act.offset < end)
                     Add("hidden-marker",
                         "the bytes FF " + Hex2(act.code) + " inside the " + MarkerName(m.code) + " segment at offset " +
-                            Num(m.offset) + " are read by the decoder as a " + MarkerName(act.code) + " marker",
+                            Num(m.offset) + " are taken by the decoder for the marker " + MarkerName(act.code),
                         "strip metadata and comments from the file (exiftool -all= prelude.jpg)");
         }
         static const std::uint8_t kActed[] = {0xC0, 0xC1, 0xC4, 0xD9, 0xDA, 0xDB, 0xDD, 0xE0};

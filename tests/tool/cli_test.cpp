@@ -1,0 +1,166 @@
+// The command line: usage errors, --quiet, --json, --help and the previews.
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_ONLY_BMP
+#include <stb/stb_image.h>
+
+#include "jpeg/alloc.h"
+#include "jpeg/decode_jpeg.h"
+#include "test_pictures.h"
+#include "tool_runner.h"
+
+namespace splash_test {
+namespace {
+
+std::string WritePicture(const Bytes& picture, const std::string& name)
+{
+    std::string path = TempPath(name);
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(picture.data()), static_cast<std::streamsize>(picture.size()));
+    return path;
+}
+
+TEST(CommandLineTest, UsageAndInputErrorsExitTwoWithOneLine)
+{
+    std::string good = WritePicture(Encode({}), "cli_good.jpg");
+    const std::string cases[] = {
+        "",
+        "--frobnicate '" + good + "'",
+        "'" + good + "' '" + good + "'",
+        "'" + good + "' -o",
+        "'" + good + "' -o preview.gif",
+        "'" + TempPath("no_such_file.jpg") + "'",
+        "'" + testing::TempDir() + "'",
+        "'" + good + "' -o '" + TempPath("no_such_dir/p.png") + "'",
+    };
+    for (const std::string& args : cases) {
+        ToolRun run = RunTool(args);
+        EXPECT_EQ(run.exitStatus, 2) << args;
+        EXPECT_TRUE(run.out.empty()) << args;
+        ASSERT_FALSE(run.err.empty()) << args;
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << args << ": " << run.err;
+        EXPECT_EQ(run.err.rfind("splash-check: ", 0), 0u) << run.err;
+    }
+}
+
+TEST(CommandLineTest, HelpDocumentsOptionsVerdictsWarningsAndJson)
+{
+    ToolRun run = RunTool("--help");
+    EXPECT_EQ(run.exitStatus, 0);
+    for (const char* word : {"-o PREVIEW", "--quiet", "--json", ".png", ".bmp", ".ppm", "OK:", "WRONG:", "BLANK:",
+                             "NO SPLASH:", "Exit status", "verdict_line", "mcus_found", "after_mcus",
+                             "restart-placement", "thumbnail", "fill-byte", "luma-1x2"})
+        EXPECT_NE(run.out.find(word), std::string::npos) << word;
+}
+
+TEST(CommandLineTest, QuietPrintsOnlyTheVerdictLineOfTheFullReport)
+{
+    EncodeOptions progressive;
+    progressive.progressive = true;
+    for (const Bytes& picture : {Encode({}), Encode(progressive)}) {
+        ToolRun quiet = RunOnPicture(picture, "--quiet");
+        ToolRun json = RunOnPicture(picture, "--json");
+        ToolRun text = RunOnPicture(picture, "");
+        EXPECT_EQ(quiet.exitStatus, json.exitStatus);
+        EXPECT_EQ(quiet.exitStatus, text.exitStatus);
+        EXPECT_EQ(quiet.out, JsonString(json.out, "verdict_line") + "\n");
+        // The text report ends with the same line.
+        ASSERT_GE(text.out.size(), quiet.out.size());
+        EXPECT_EQ(text.out.substr(text.out.size() - quiet.out.size()), quiet.out);
+        EXPECT_EQ(text.out.rfind("file: ", 0), 0u);
+        EXPECT_NE(text.out.find("decode: result 1"), std::string::npos);
+    }
+}
+
+TEST(CommandLineTest, JsonIsOneValidObjectWithTheDocumentedKeys)
+{
+    EncodeOptions o;
+    o.restartInRows = 1;
+    o.markers = {{0xE1, ExifPayload(6, Encode(Sized(16, 8)))}, {0xFE, Bytes{'"', '\\', 0x07}}};
+    ToolRun run = RunOnPicture(Encode(o), "--json");
+    ASSERT_EQ(run.out.find('\n'), run.out.size() - 1);
+    std::string check = WritePicture(Bytes(run.out.begin(), run.out.end()), "cli_report.json");
+    EXPECT_EQ(std::system(("python3 -c 'import json,sys; json.load(open(sys.argv[1]))' '" + check + "'").c_str()), 0)
+        << run.out;
+    std::size_t last = 0;
+    for (const char* key : {"\"format\":1", "\"file\":", "\"file_size\":", "\"verdict\":", "\"verdict_line\":",
+                            "\"exit_status\":1", "\"decode\":", "\"warnings\":", "\"notes\":", "\"decoder\":",
+                            "\"structure\":", "\"markers\":", "\"frame\":", "\"quant_tables\":",
+                            "\"huffman_tables\":", "\"scans\":", "\"app_segments\":", "\"comments\":", "\"eoi\":",
+                            "\"problems\":"}) {
+        std::size_t at = run.out.find(key);
+        ASSERT_NE(at, std::string::npos) << key;
+        EXPECT_GT(at, last) << key << " out of order";
+        last = at;
+    }
+    EXPECT_NE(run.out.find("\"exif_orientation\":6"), std::string::npos);
+    EXPECT_NE(run.out.find("\"text\":\"\\\"\\\\?\""), std::string::npos) << run.out;
+}
+
+// The preview holds exactly the decoder's pixels, in each of the three formats.
+TEST(PreviewTest, EveryFormatHoldsTheDecodersPixelsExactly)
+{
+    Bytes picture = Encode(Sized(33, 17));
+    std::uint32_t* pixels = nullptr;
+    std::uint32_t width = 0, height = 0, bits = 0;
+    ASSERT_EQ(DecodeJpeg(picture.data(), static_cast<std::uint32_t>(picture.size()), &pixels, &width, &height, &bits),
+              1);
+    std::string source = WritePicture(picture, "preview_source.jpg");
+    for (const char* name : {"preview.png", "preview.BMP", "preview.ppm"}) {
+        std::string path = TempPath(name);
+        std::remove(path.c_str());
+        ToolRun run = RunTool("'" + source + "' --quiet -o '" + path + "'");
+        ASSERT_EQ(run.exitStatus, 0) << run.err;
+        int w = 0, h = 0, n = 0;
+        Rgb ppm;
+        std::vector<std::uint8_t> rgb;
+        if (std::string(name).ends_with(".ppm")) {
+            ASSERT_TRUE(ReadPpm(path, ppm));
+            w = ppm.width, h = ppm.height, rgb = ppm.data;
+        } else {
+            unsigned char* loaded = stbi_load(path.c_str(), &w, &h, &n, 3);
+            ASSERT_NE(loaded, nullptr) << name;
+            rgb.assign(loaded, loaded + std::size_t(w) * h * 3);
+            stbi_image_free(loaded);
+        }
+        ASSERT_EQ(w, int(width));
+        ASSERT_EQ(h, int(height));
+        std::size_t mismatches = 0;
+        for (std::size_t i = 0; i < std::size_t(w) * h; ++i)
+            mismatches += rgb[3 * i] != ((pixels[i] >> 16) & 0xFF) || rgb[3 * i + 1] != ((pixels[i] >> 8) & 0xFF) ||
+                          rgb[3 * i + 2] != (pixels[i] & 0xFF);
+        EXPECT_EQ(mismatches, 0u) << name;
+    }
+    FreeBlock(pixels);
+}
+
+TEST(PreviewTest, NothingIsWrittenWhenTheDecoderRefusesTheFile)
+{
+    std::string path = TempPath("refused.png");
+    std::remove(path.c_str());
+    std::string source = WritePicture(Bytes{'B', 'M', 0, 0}, "refused.jpg");
+    ToolRun run = RunTool("'" + source + "' -o '" + path + "'");
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_FALSE(std::ifstream(path).good());
+    EXPECT_NE(run.out.find("decode: result 0"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("[not-jpeg]"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.substr(run.out.rfind('\n', run.out.size() - 2) + 1).rfind("NO SPLASH:", 0), 0u) << run.out;
+}
+
+TEST(CommandLineTest, EmptyAndGarbageFilesGetAVerdictNotACrash)
+{
+    for (const Bytes& bytes : {Bytes{}, Bytes{0xFF, 0xD8}, Bytes{0xFF, 0xD8, 0xFF, 0xD9}, Bytes(5000, 0xFF),
+                               Bytes{0xFF, 0xD8, 0xFF, 0xDA, 0x00, 0x08, 0x03, 0x01, 0x00, 0x02, 0x11, 0x03}}) {
+        ToolRun run = RunOnPicture(bytes, "--quiet", true);
+        EXPECT_EQ(run.exitStatus, 1) << run.err;
+        EXPECT_TRUE(run.err.empty()) << run.err;
+        EXPECT_EQ(run.out.find('\n'), run.out.size() - 1) << run.out;
+    }
+}
+
+}  // namespace
+}  // namespace splash_test

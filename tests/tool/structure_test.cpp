@@ -1,0 +1,334 @@
+// The structure reader and the decoder replay, on pictures libjpeg-turbo wrote
+// and on edited, cut and random bytes.
+#include <algorithm>
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "decoder_model.h"
+#include "jpeg_structure.h"
+#include "test_pictures.h"
+#include "verdict.h"
+
+namespace splash_test {
+namespace {
+
+using splash::FrameKind;
+using splash::JpegStructure;
+using splash::ReadJpegStructure;
+
+std::vector<std::string> MarkerNames(const JpegStructure& s)
+{
+    std::vector<std::string> names;
+    for (const splash::MarkerRecord& m : s.markers)
+        names.push_back(splash::MarkerName(m.code));
+    return names;
+}
+
+struct SamplingCase {
+    const char* name;
+    int components;
+    int h, v;      // luma; chroma stays 1x1
+    int width, height;
+};
+
+class LayoutTest : public testing::TestWithParam<SamplingCase> {};
+
+TEST_P(LayoutTest, ReadsFrameTablesScanAndMcuCountOfAnEncodedPicture)
+{
+    const SamplingCase& c = GetParam();
+    EncodeOptions o;
+    o.components = c.components;
+    o.h[0] = c.h;
+    o.v[0] = c.v;
+    o.width = c.width;
+    o.height = c.height;
+    Bytes jpeg = Encode(o);
+    JpegStructure s = ReadJpegStructure(jpeg);
+
+    ASSERT_TRUE(s.startsWithSoi);
+    EXPECT_TRUE(s.problems.empty()) << s.problems.front();
+    std::vector<std::string> expected = {"APP0", "DQT"};
+    if (c.components == 3)
+        expected.push_back("DQT");
+    expected.push_back("SOF0");
+    for (int i = 0; i < (c.components == 3 ? 4 : 2); ++i)
+        expected.push_back("DHT");
+    expected.insert(expected.end(), {"SOS", "EOI"});
+    EXPECT_EQ(MarkerNames(s), expected);
+
+    ASSERT_TRUE(s.frame);
+    EXPECT_EQ(s.frame->kind, FrameKind::Baseline);
+    EXPECT_EQ(s.frame->precision, 8);
+    EXPECT_EQ(s.frame->width, c.width);
+    EXPECT_EQ(s.frame->height, c.height);
+    ASSERT_EQ(s.frame->components.size(), std::size_t(c.components));
+    EXPECT_EQ(s.frame->components[0].h, c.h);
+    EXPECT_EQ(s.frame->components[0].v, c.v);
+    EXPECT_EQ(s.quantTables.size(), std::size_t(c.components == 3 ? 2 : 1));
+    EXPECT_EQ(s.huffmanTables.size(), std::size_t(c.components == 3 ? 4 : 2));
+
+    ASSERT_EQ(s.scans.size(), 1u);
+    const splash::ScanInfo& scan = s.scans[0];
+    EXPECT_EQ(scan.components.size(), std::size_t(c.components));
+    int mcuW = 8 * (c.components == 3 ? c.h : 1), mcuH = 8 * (c.components == 3 ? c.v : 1);
+    std::uint32_t perRow = (c.width + mcuW - 1) / mcuW;
+    std::uint32_t rows = (c.height + mcuH - 1) / mcuH;
+    EXPECT_EQ(scan.mcusPerRow, perRow);
+    EXPECT_EQ(scan.mcusExpected, perRow * rows);
+    EXPECT_TRUE(scan.mcusCounted);
+    EXPECT_EQ(scan.mcusDecoded, perRow * rows);
+    EXPECT_FALSE(scan.dataDamaged);
+    EXPECT_EQ(scan.dataOffset + scan.dataLength, s.eoiOffset);
+    EXPECT_TRUE(s.eoiPresent);
+    EXPECT_EQ(s.bytesAfterEoi, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Samplings, LayoutTest,
+                         testing::Values(SamplingCase{"grey", 1, 1, 1, 33, 47}, SamplingCase{"s444", 3, 1, 1, 17, 9},
+                                         SamplingCase{"s422", 3, 2, 1, 33, 47}, SamplingCase{"s420", 3, 2, 2, 640, 480},
+                                         SamplingCase{"s420_1x1", 3, 2, 2, 1, 1}),
+                         [](const testing::TestParamInfo<SamplingCase>& i) { return i.param.name; });
+
+TEST(StructureTest, PlacesRestartMarkersByTheMcusInFrontOfThem)
+{
+    EncodeOptions o;
+    o.h[0] = o.v[0] = 1;  // 4:4:4, 8x8 MCUs: 5 per row, 3 rows
+    o.width = 40;
+    o.height = 24;
+    o.restartInterval = 3;
+    JpegStructure s = ReadJpegStructure(Encode(o));
+    ASSERT_EQ(s.scans.size(), 1u);
+    const splash::ScanInfo& scan = s.scans[0];
+    EXPECT_EQ(s.restartInterval, 3);
+    ASSERT_EQ(scan.restartCount, 4u);  // after 3, 6, 9, 12 of 15
+    for (std::uint32_t k = 0; k < 4; ++k) {
+        EXPECT_EQ(scan.restarts[k].afterMcus, 3 * (k + 1));
+        EXPECT_EQ(scan.restarts[k].number, k);
+    }
+    EXPECT_EQ(scan.mcusDecoded, 15u);
+
+    o.restartInterval = 0;
+    o.restartInRows = 1;
+    s = ReadJpegStructure(Encode(o));
+    ASSERT_EQ(s.scans[0].restartCount, 2u);
+    EXPECT_EQ(s.scans[0].restarts[0].afterMcus, 5u);
+    EXPECT_EQ(s.scans[0].restarts[1].afterMcus, 10u);
+}
+
+TEST(StructureTest, ReadsAppSegmentsCommentsAndTrailingBytes)
+{
+    Bytes thumbnail = Encode(Sized(16, 8));
+    EncodeOptions o;
+    o.markers = {{0xE1, ExifPayload(6, thumbnail)}, {0xFE, Bytes{'h', 'i', 0x01}}};
+    Bytes jpeg = Encode(o);
+    jpeg.insert(jpeg.end(), {1, 2, 3, 4, 5});
+    JpegStructure s = ReadJpegStructure(jpeg);
+
+    ASSERT_EQ(s.apps.size(), 2u);
+    EXPECT_EQ(s.apps[0].kind, "JFIF");
+    EXPECT_FALSE(s.apps[0].hasThumbnail);
+    const splash::AppRecord& exif = s.apps[1];
+    EXPECT_EQ(exif.kind, "Exif");
+    EXPECT_EQ(exif.number, 1);
+    EXPECT_EQ(exif.exifOrientation, 6);
+    ASSERT_TRUE(exif.hasThumbnail);
+    EXPECT_EQ(exif.thumbnailLength, thumbnail.size());
+    EXPECT_TRUE(std::equal(thumbnail.begin(), thumbnail.end(), jpeg.begin() + exif.thumbnailOffset));
+    ASSERT_EQ(s.comments.size(), 1u);
+    EXPECT_EQ(s.comments[0].text, "hi?");
+    EXPECT_EQ(s.bytesAfterEoi, 5u);
+    // The thumbnail's own markers stay inside APP1: one frame, one scan.
+    EXPECT_EQ(s.frameCount, 1u);
+    EXPECT_EQ(s.scanCount, 1u);
+    EXPECT_EQ(s.frame->width, 64);
+}
+
+TEST(StructureTest, ReadsAdobeTransformAndComponentIdentifiers)
+{
+    EncodeOptions o;
+    o.rgbColourSpace = true;
+    o.h[0] = o.v[0] = 1;
+    o.ids[0] = 'R'; o.ids[1] = 'G'; o.ids[2] = 'B';
+    JpegStructure s = ReadJpegStructure(Encode(o));
+    auto adobe = std::find_if(s.apps.begin(), s.apps.end(), [](const auto& a) { return a.kind == "Adobe"; });
+    ASSERT_NE(adobe, s.apps.end());
+    EXPECT_EQ(adobe->number, 14);
+    EXPECT_EQ(adobe->adobeTransform, 0);
+    ASSERT_EQ(s.frame->components.size(), 3u);
+    EXPECT_EQ(s.frame->components[0].id, 'R');
+    EXPECT_EQ(s.frame->components[2].id, 'B');
+}
+
+TEST(StructureTest, NamesFrameTypesByTheirMarker)
+{
+    EncodeOptions progressive;
+    progressive.progressive = true;
+    JpegStructure s = ReadJpegStructure(Encode(progressive));
+    EXPECT_EQ(s.frame->kind, FrameKind::Progressive);
+    EXPECT_GT(s.scanCount, 1u);
+
+    EncodeOptions arithmetic;
+    arithmetic.arithmetic = true;
+    s = ReadJpegStructure(Encode(arithmetic));
+    EXPECT_TRUE(s.frame->arithmetic);
+    EXPECT_FALSE(s.scans[0].mcusCounted);  // no Huffman walk over arithmetic data
+
+    Bytes jpeg = Encode({});
+    std::size_t sof = FindMarker(jpeg, 0xC0);
+    struct { std::uint8_t code; FrameKind kind; bool arithmetic, hierarchical; } cases[] = {
+        {0xC1, FrameKind::Extended, false, false}, {0xC3, FrameKind::Lossless, false, false},
+        {0xC5, FrameKind::Extended, false, true}, {0xCB, FrameKind::Lossless, true, false},
+        {0xCE, FrameKind::Progressive, true, true}};
+    for (const auto& c : cases) {
+        Bytes edited = jpeg;
+        edited[sof + 1] = c.code;
+        s = ReadJpegStructure(edited);
+        ASSERT_TRUE(s.frame);
+        EXPECT_EQ(s.frame->kind, c.kind) << int(c.code);
+        EXPECT_EQ(s.frame->arithmetic, c.arithmetic) << int(c.code);
+        EXPECT_EQ(s.frame->hierarchical, c.hierarchical) << int(c.code);
+    }
+}
+
+// The replay's marker search, on the cases where it parts from a length walk.
+TEST(DecoderModelTest, FollowsTheDecodersMarkerSearch)
+{
+    Bytes jpeg = Encode(Sized(64, 48, 1));
+    std::size_t dht = FindMarker(jpeg, 0xC4);
+
+    // One fill byte hides the marker (FF FF is taken as a code); two do not.
+    splash::DecoderView one = splash::ModelDecoder(Insert(jpeg, dht, {0xFF}));
+    EXPECT_EQ(one.dcTableCount, 0);
+    splash::DecoderView two = splash::ModelDecoder(Insert(jpeg, dht, {0xFF, 0xFF}));
+    EXPECT_EQ(two.dcTableCount, 1);
+    EXPECT_EQ(two.acTableCount, 1);
+
+    // APP0 is passed over for 14 bytes only: a DQT marker at its bytes 10..11
+    // is not seen, one at 16..17 is.
+    auto sawDqtAt = [](const splash::DecoderView& v, std::uint32_t offset) {
+        return std::any_of(v.actions.begin(), v.actions.end(),
+                           [&](const splash::DecoderAction& a) { return a.code == 0xDB && a.offset == offset; });
+    };
+    Bytes app(20, 0);
+    app[6] = 0xFF; app[7] = 0xDB;     // offset 10 from the marker
+    EXPECT_FALSE(sawDqtAt(splash::ModelDecoder(Insert(jpeg, 2, Segment(0xE0, app))), 12));
+    app[6] = app[7] = 0;
+    app[12] = 0xFF; app[13] = 0xDB;   // offset 16
+    EXPECT_TRUE(sawDqtAt(splash::ModelDecoder(Insert(jpeg, 2, Segment(0xE0, app))), 18));
+}
+
+TEST(DecoderModelTest, CountsEveryTableOfASegmentAndStartsColourOnlyAtTwoOfEach)
+{
+    Bytes jpeg = Encode({});
+    splash::DecoderView plain = splash::ModelDecoder(jpeg);
+    EXPECT_TRUE(plain.scanStarted);
+    EXPECT_EQ(plain.scanOffset, FindMarker(jpeg, 0xDA));
+    EXPECT_EQ(plain.quantTableCount, 2);
+
+    // A DQT with one table, then one with two (the second repeated): three.
+    std::size_t first = FindMarker(jpeg, 0xDB);
+    std::size_t second = FindMarker(jpeg, 0xDB, first + 2);
+    Bytes table = SegmentAt(jpeg, second);
+    Bytes twoTables(table.begin() + 4, table.end());
+    twoTables.insert(twoTables.end(), table.begin() + 4, table.end());
+    Bytes edited = Insert(Erase(jpeg, second, table.size()), second, Segment(0xDB, twoTables));
+    splash::DecoderView three = splash::ModelDecoder(edited);
+    EXPECT_EQ(three.quantTableCount, 3);
+    EXPECT_FALSE(three.scanStarted);
+    EXPECT_TRUE(three.endedAtEoi);
+}
+
+// Cut at every length and filled with noise: the reader, the replay and the
+// verdict keep within the bytes and always end.
+TEST(RobustnessTest, EveryPrefixOfAPictureGivesAReport)
+{
+    Bytes thumbnail = Encode(Sized(8, 8, 1));
+    EncodeOptions o;
+    o.width = 24;
+    o.height = 16;
+    o.restartInRows = 1;
+    o.markers = {{0xE1, ExifPayload(3, thumbnail)}};
+    Bytes jpeg = Encode(o);
+    for (std::size_t n = 0; n <= jpeg.size(); ++n) {
+        std::span<const std::uint8_t> cut(jpeg.data(), n);
+        JpegStructure s = ReadJpegStructure(cut);
+        splash::DecoderView v = splash::ModelDecoder(cut);
+        splash::Assessment a = splash::Assess(cut, s, v);
+        EXPECT_EQ(s.eoiPresent, n == jpeg.size()) << n;
+        if (n < jpeg.size()) {
+            EXPECT_NE(a.verdict, splash::Verdict::Ok) << n;
+        }
+        for (const splash::ScanInfo& scan : s.scans) {
+            EXPECT_LE(scan.dataOffset + scan.dataLength, n);
+            EXPECT_LE(scan.mcusDecoded, scan.mcusExpected);
+        }
+    }
+}
+
+TEST(RobustnessTest, RandomBytesAndFlippedBytesGiveAReport)
+{
+    std::mt19937 random(12345);
+    EncodeOptions o = Sized(40, 24);
+    o.restartInRows = 1;
+    Bytes jpeg = Encode(o);
+    for (int round = 0; round < 3000; ++round) {
+        Bytes bytes;
+        if (round % 2 == 0) {
+            // Markers are likely: bytes drawn from a small alphabet around 0xFF.
+            static const std::uint8_t kAlphabet[] = {0xFF, 0xD8, 0xC0, 0xC4, 0xDA, 0xDB, 0xDD, 0xE0, 0xE1,
+                                                     0xD9, 0x00, 0x01, 0x03, 0x11, 0x08, 0x10, 0xD0};
+            bytes = {0xFF, 0xD8};
+            std::size_t n = random() % 600;
+            for (std::size_t i = 0; i < n; ++i)
+                bytes.push_back(kAlphabet[random() % sizeof kAlphabet]);
+        } else {
+            bytes = jpeg;
+            for (int flips = 1 + random() % 8; flips > 0; --flips)
+                bytes[2 + random() % (bytes.size() - 2)] = static_cast<std::uint8_t>(random());
+        }
+        JpegStructure s = ReadJpegStructure(bytes);
+        splash::DecoderView v = splash::ModelDecoder(bytes);
+        splash::Assessment a = splash::Assess(bytes, s, v);
+        for (const splash::MarkerRecord& m : s.markers)
+            ASSERT_LT(m.offset + 1, bytes.size());
+        for (const splash::ScanInfo& scan : s.scans)
+            ASSERT_LE(scan.dataOffset + scan.dataLength, bytes.size());
+        ASSERT_EQ(a.verdict == splash::Verdict::Ok, a.warnings.empty());
+    }
+}
+
+TEST(RobustnessTest, HostileLengthsAndCountsEndTheWalk)
+{
+    Bytes soi = {0xFF, 0xD8};
+    // Length 0, a DHT claiming 16 x 255 codes, a DQT of 16-bit tables, all cut short.
+    Bytes zero = Insert(soi, 2, {0xFF, 0xDB, 0x00, 0x00, 0xFF, 0xD9});
+    JpegStructure s = ReadJpegStructure(zero);
+    EXPECT_FALSE(s.problems.empty());
+    Bytes dht(17, 0xFF);
+    dht[0] = 0x10;
+    s = ReadJpegStructure(Insert(soi, 2, Segment(0xC4, dht)));
+    ASSERT_EQ(s.huffmanTables.size(), 1u);
+    EXPECT_EQ(s.huffmanTables[0].codeCount, 16u * 255u);
+    EXPECT_LE(s.huffmanTables[0].symbols.size(), 0u);
+    EXPECT_GE(s.problems.size(), 2u);  // runs past its segment; more than 256 codes
+    Bytes sos = {3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63, 0};
+    s = ReadJpegStructure(Insert(soi, 2, Segment(0xDA, sos)));
+    ASSERT_EQ(s.scans.size(), 1u);
+    EXPECT_FALSE(s.scans[0].mcusCounted);  // no frame, nothing to count
+    EXPECT_FALSE(s.eoiPresent);
+}
+
+TEST(RobustnessTest, NotAJpegStreamIsSaidSo)
+{
+    for (const Bytes& bytes : {Bytes{}, Bytes{0xFF}, Bytes{0xFF, 0xD9, 0xFF, 0xD8}, Bytes{'G', 'I', 'F', '8'}}) {
+        JpegStructure s = ReadJpegStructure(bytes);
+        splash::DecoderView v = splash::ModelDecoder(bytes);
+        EXPECT_FALSE(s.startsWithSoi);
+        EXPECT_FALSE(v.startsWithSoi);
+        EXPECT_EQ(splash::Assess(bytes, s, v).verdict, splash::Verdict::None);
+    }
+}
+
+}  // namespace
+}  // namespace splash_test

@@ -1,0 +1,236 @@
+// libjpeg-turbo at test time: the pictures and the reference decoding.
+#include "test_pictures.h"
+
+#include <cmath>
+#include <csetjmp>
+#include <cstdio>
+#include <stdexcept>
+
+#include <jpeglib.h>
+
+namespace splash_test {
+namespace {
+
+struct ErrorManager {
+    jpeg_error_mgr base;
+    std::jmp_buf jump;
+};
+
+void OnError(j_common_ptr cinfo)
+{
+    std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+}
+
+}  // namespace
+
+void SourcePixel(int x, int y, std::uint8_t rgb[3])
+{
+    // Smooth ramps with a soft diagonal wave: detail that JPEG keeps well.
+    double wave = 40.0 * std::sin((x + 2 * y) * 0.15);
+    auto clamp = [](double v) { return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); };
+    rgb[0] = clamp(60 + 2.0 * x + wave);
+    rgb[1] = clamp(40 + 3.0 * y - wave);
+    rgb[2] = clamp(200 - 1.5 * x - y + 0.5 * wave);
+}
+
+Bytes Encode(const EncodeOptions& o)
+{
+    // Pixels in the input colour space, built before the setjmp region.
+    int inComponents = o.components == 1 ? 1 : o.components == 4 ? 4 : 3;
+    std::vector<std::uint8_t> pixels(std::size_t(o.width) * o.height * inComponents);
+    for (int y = 0; y < o.height; ++y)
+        for (int x = 0; x < o.width; ++x) {
+            std::uint8_t rgb[3];
+            SourcePixel(x, y, rgb);
+            std::uint8_t* p = &pixels[(std::size_t(y) * o.width + x) * inComponents];
+            if (inComponents == 1)
+                p[0] = static_cast<std::uint8_t>((rgb[0] * 77 + rgb[1] * 150 + rgb[2] * 29) >> 8);
+            else
+                for (int c = 0; c < inComponents; ++c)
+                    p[c] = c < 3 ? rgb[c] : 100;
+        }
+    static const unsigned int kFlatTable[64] = {10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10,
+                                                10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10,
+                                                10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10,
+                                                10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10};
+    jpeg_scan_info scans[4];
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_compress_struct cinfo;
+    ErrorManager error;
+    cinfo.err = jpeg_std_error(&error.base);
+    error.base.error_exit = OnError;
+    if (setjmp(error.jump)) {
+        jpeg_destroy_compress(&cinfo);
+        std::free(buffer);
+        throw std::runtime_error("libjpeg could not encode the test picture");
+    }
+    jpeg_create_compress(&cinfo);
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = o.width;
+    cinfo.image_height = o.height;
+    cinfo.input_components = inComponents;
+    cinfo.in_color_space = inComponents == 1 ? JCS_GRAYSCALE : inComponents == 4 ? JCS_CMYK : JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    if (o.rgbColourSpace)
+        jpeg_set_colorspace(&cinfo, JCS_RGB);
+    jpeg_set_quality(&cinfo, o.quality, o.forceBaseline ? TRUE : FALSE);
+    cinfo.write_JFIF_header = o.jfif ? TRUE : FALSE;
+    cinfo.optimize_coding = o.optimize ? TRUE : FALSE;
+    cinfo.arith_code = o.arithmetic ? TRUE : FALSE;
+    cinfo.restart_in_rows = o.restartInRows;
+    cinfo.restart_interval = static_cast<unsigned int>(o.restartInterval);
+    cinfo.dct_method = JDCT_ISLOW;
+    bool thirdQuant = false;
+    for (int c = 0; c < cinfo.num_components; ++c) {
+        cinfo.comp_info[c].h_samp_factor = o.h[c];
+        cinfo.comp_info[c].v_samp_factor = o.v[c];
+        cinfo.comp_info[c].component_id = o.ids[c];
+        cinfo.comp_info[c].quant_tbl_no = o.quantTable[c];
+        cinfo.comp_info[c].dc_tbl_no = o.huffTable[c];
+        cinfo.comp_info[c].ac_tbl_no = o.huffTable[c];
+        thirdQuant |= o.quantTable[c] == 2;
+    }
+    if (thirdQuant)
+        jpeg_add_quant_table(&cinfo, 2, kFlatTable, 100, TRUE);
+    if (o.progressive)
+        jpeg_simple_progression(&cinfo);
+    if (o.separateScans) {
+        for (int c = 0; c < cinfo.num_components; ++c)
+            scans[c] = {1, {c, 0, 0, 0}, 0, 63, 0, 0};
+        cinfo.scan_info = scans;
+        cinfo.num_scans = cinfo.num_components;
+    }
+    if (o.omitTables)
+        jpeg_suppress_tables(&cinfo, TRUE);
+    jpeg_start_compress(&cinfo, o.omitTables ? FALSE : TRUE);
+    for (const auto& [code, payload] : o.markers)
+        jpeg_write_marker(&cinfo, code, payload.data(), static_cast<unsigned int>(payload.size()));
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = &pixels[std::size_t(cinfo.next_scanline) * o.width * inComponents];
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    Bytes out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
+EncodeOptions Sized(int width, int height, int components)
+{
+    EncodeOptions o;
+    o.width = width;
+    o.height = height;
+    o.components = components;
+    return o;
+}
+
+Rgb ReferenceDecode(const Bytes& jpeg)
+{
+    Rgb out;
+    std::vector<std::uint8_t> row;
+    jpeg_decompress_struct cinfo;
+    ErrorManager error;
+    cinfo.err = jpeg_std_error(&error.base);
+    error.base.error_exit = OnError;
+    if (setjmp(error.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        throw std::runtime_error("libjpeg could not decode the picture");
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.dct_method = JDCT_IFAST;
+    cinfo.do_fancy_upsampling = FALSE;
+    cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    out.width = static_cast<int>(cinfo.output_width);
+    out.height = static_cast<int>(cinfo.output_height);
+    out.data.resize(std::size_t(out.width) * out.height * 3);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW p = &out.data[std::size_t(cinfo.output_scanline) * out.width * 3];
+        jpeg_read_scanlines(&cinfo, &p, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return out;
+}
+
+double Psnr(const Rgb& a, const Rgb& b)
+{
+    if (a.width != b.width || a.height != b.height || a.data.size() != b.data.size() || a.data.empty())
+        return 0;
+    double sum = 0;
+    for (std::size_t i = 0; i < a.data.size(); ++i) {
+        double d = double(a.data[i]) - double(b.data[i]);
+        sum += d * d;
+    }
+    if (sum == 0)
+        return 99;
+    return 10 * std::log10(255.0 * 255.0 * a.data.size() / sum);
+}
+
+bool IsUniform(const Rgb& picture)
+{
+    for (std::size_t i = 3; i < picture.data.size(); ++i)
+        if (picture.data[i] != picture.data[i % 3])
+            return false;
+    return true;
+}
+
+std::size_t FindMarker(const Bytes& jpeg, std::uint8_t code, std::size_t from)
+{
+    for (std::size_t i = from; i + 1 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == code)
+            return i;
+    throw std::runtime_error("marker not found in the test picture");
+}
+
+Bytes Segment(std::uint8_t code, const Bytes& payload)
+{
+    std::size_t length = payload.size() + 2;
+    Bytes out = {0xFF, code, static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length)};
+    out.insert(out.end(), payload.begin(), payload.end());
+    return out;
+}
+
+Bytes SegmentAt(const Bytes& jpeg, std::size_t offset)
+{
+    std::size_t length = (std::size_t(jpeg.at(offset + 2)) << 8) | jpeg.at(offset + 3);
+    return Bytes(jpeg.begin() + offset, jpeg.begin() + offset + 2 + length);
+}
+
+Bytes Insert(Bytes jpeg, std::size_t offset, const Bytes& bytes)
+{
+    jpeg.insert(jpeg.begin() + offset, bytes.begin(), bytes.end());
+    return jpeg;
+}
+
+Bytes Erase(Bytes jpeg, std::size_t offset, std::size_t count)
+{
+    jpeg.erase(jpeg.begin() + offset, jpeg.begin() + offset + count);
+    return jpeg;
+}
+
+Bytes ExifPayload(int orientation, const Bytes& thumbnail)
+{
+    // "Exif\0\0", then a little-endian TIFF: IFD0 at 8 (one entry), IFD1 at 26
+    // (two entries), thumbnail at 56.
+    Bytes p = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0};
+    auto u16 = [&](unsigned v) { p.push_back(v & 0xFF); p.push_back((v >> 8) & 0xFF); };
+    auto u32 = [&](unsigned v) { u16(v & 0xFFFF); u16(v >> 16); };
+    u16(1);
+    u16(0x0112); u16(3); u32(1); u16(static_cast<unsigned>(orientation)); u16(0);
+    u32(thumbnail.empty() ? 0 : 26);
+    if (!thumbnail.empty()) {
+        u16(2);
+        u16(0x0201); u16(4); u32(1); u32(56);
+        u16(0x0202); u16(4); u32(1); u32(static_cast<unsigned>(thumbnail.size()));
+        u32(0);
+        p.insert(p.end(), thumbnail.begin(), thumbnail.end());
+    }
+    return p;
+}
+
+}  // namespace splash_test

@@ -1,0 +1,129 @@
+// Process runs of splash-check and the small readers for what it writes.
+#include "tool_runner.h"
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace splash_test {
+namespace {
+
+std::string Slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string UniqueName(const std::string& suffix)
+{
+    static std::atomic<int> counter{0};
+    return TempPath("splash_check_" + std::to_string(getpid()) + "_" + std::to_string(counter++) + suffix);
+}
+
+}  // namespace
+
+std::string TempPath(const std::string& name)
+{
+    return testing::TempDir() + name;
+}
+
+ToolRun RunTool(const std::string& arguments)
+{
+    ToolRun run;
+    std::string outPath = UniqueName(".out");
+    std::string errPath = UniqueName(".err");
+    std::string command = std::string("'") + SPLASH_CHECK_PATH + "' " + arguments + " >'" + outPath + "' 2>'" +
+                          errPath + "'";
+    int status = std::system(command.c_str());
+    run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.out = Slurp(outPath);
+    run.err = Slurp(errPath);
+    std::remove(outPath.c_str());
+    std::remove(errPath.c_str());
+    return run;
+}
+
+ToolRun RunOnPicture(const Bytes& picture, const std::string& arguments, bool withPreview)
+{
+    std::string picturePath = UniqueName(".jpg");
+    std::string previewPath = UniqueName(".ppm");
+    {
+        std::ofstream out(picturePath, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(picture.data()), static_cast<std::streamsize>(picture.size()));
+    }
+    std::remove(previewPath.c_str());
+    std::string args = "'" + picturePath + "' " + arguments;
+    if (withPreview)
+        args += " -o '" + previewPath + "'";
+    ToolRun run = RunTool(args);
+    run.previewWritten = ReadPpm(previewPath, run.preview);
+    std::remove(picturePath.c_str());
+    std::remove(previewPath.c_str());
+    return run;
+}
+
+bool ReadPpm(const std::string& path, Rgb& picture)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::string magic;
+    int maxValue = 0;
+    in >> magic >> picture.width >> picture.height >> maxValue;
+    in.get();
+    if (magic != "P6" || maxValue != 255)
+        return false;
+    picture.data.resize(std::size_t(picture.width) * picture.height * 3);
+    in.read(reinterpret_cast<char*>(picture.data.data()), static_cast<std::streamsize>(picture.data.size()));
+    return bool(in);
+}
+
+std::string JsonString(const std::string& json, const std::string& key)
+{
+    std::string pattern = "\"" + key + "\":\"";
+    std::size_t at = json.find(pattern);
+    if (at == std::string::npos)
+        return "<missing " + key + ">";
+    at += pattern.size();
+    std::string value;
+    for (; at < json.size() && json[at] != '"'; ++at) {
+        if (json[at] == '\\' && at + 1 < json.size())
+            ++at;
+        value += json[at];
+    }
+    return value;
+}
+
+long JsonNumber(const std::string& json, const std::string& key)
+{
+    std::string pattern = "\"" + key + "\":";
+    std::size_t at = json.find(pattern);
+    if (at == std::string::npos)
+        return -999;
+    return std::strtol(json.c_str() + at + pattern.size(), nullptr, 10);
+}
+
+std::vector<std::string> WarningCodes(const std::string& json)
+{
+    std::vector<std::string> codes;
+    std::size_t begin = json.find("\"warnings\":[");
+    std::size_t end = json.find("\"notes\":[");
+    if (begin == std::string::npos || end == std::string::npos)
+        return {"<no warnings list>"};
+    std::string pattern = "\"code\":\"";
+    for (std::size_t at = json.find(pattern, begin); at != std::string::npos && at < end;
+         at = json.find(pattern, at + 1)) {
+        std::size_t from = at + pattern.size();
+        codes.push_back(json.substr(from, json.find('"', from) - from));
+    }
+    return codes;
+}
+
+}  // namespace splash_test

@@ -1,0 +1,35 @@
+// Runs the splash-check program as a separate process, as a build pipeline
+// would: each run starts from a fresh decoder state.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "test_pictures.h"
+
+namespace splash_test {
+
+struct ToolRun {
+    int exitStatus = -1;
+    std::string out;      // stdout
+    std::string err;      // stderr
+    bool previewWritten = false;
+    Rgb preview;          // read back from the PPM preview
+};
+
+// Writes `picture` to a file of its own and runs splash-check on it with
+// `arguments`; with `withPreview` also asks for a PPM preview and reads it.
+ToolRun RunOnPicture(const Bytes& picture, const std::string& arguments, bool withPreview = false);
+
+// Runs splash-check with a literal argument string.
+ToolRun RunTool(const std::string& arguments);
+
+std::string TempPath(const std::string& name);
+bool ReadPpm(const std::string& path, Rgb& picture);
+
+// Looks values up in the tool's one-line JSON, by their key's first appearance.
+std::string JsonString(const std::string& json, const std::string& key);
+long JsonNumber(const std::string& json, const std::string& key);
+std::vector<std::string> WarningCodes(const std::string& json);
+
+}  // namespace splash_test

@@ -1,0 +1,343 @@
+// Each warning with a picture that triggers it, and the verdict held against
+// what the splash decoder really returns, run as the shipped program.
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "test_pictures.h"
+#include "tool_runner.h"
+
+namespace splash_test {
+namespace {
+
+// A picture declared fine must decode this close to libjpeg-turbo's fast
+// integer transform without fancy upsampling. The smooth test pictures come
+// out at 37 dB or more in every clean case below; 32 dB leaves margin while
+// every picture declared wrong that changes pixels falls far below it.
+constexpr double kFineDb = 32.0;
+
+enum class Outcome {
+    Reference,  // decodes like libjpeg-turbo
+    Differs,    // decodes, but not like libjpeg-turbo
+    Flat,       // one colour everywhere
+    Nothing,    // no preview: result 0 or a 0x0 picture
+    Grey,       // a colour picture shown in grey
+    Thumbnail,  // the 16x8 thumbnail instead of the picture
+};
+
+struct VerdictCase {
+    const char* name;
+    std::function<Bytes()> make;
+    std::vector<std::string> warnings;  // each must be reported
+    const char* verdict;
+    Outcome outcome;
+};
+
+void PrintTo(const VerdictCase& c, std::ostream* os) { *os << c.name; }
+
+// --- pictures ---------------------------------------------------------------
+
+EncodeOptions Colour420() { return EncodeOptions{}; }
+
+EncodeOptions Grey()
+{
+    EncodeOptions o;
+    o.components = 1;
+    return o;
+}
+
+Bytes WithFrameCode(std::uint8_t code, int precision = 8)
+{
+    Bytes jpeg = Encode(Colour420());
+    std::size_t sof = FindMarker(jpeg, 0xC0);
+    jpeg[sof + 1] = code;
+    jpeg[sof + 4] = static_cast<std::uint8_t>(precision);
+    return jpeg;
+}
+
+Bytes WithFrameSize(int width, int height, EncodeOptions o = Colour420())
+{
+    Bytes jpeg = Encode(o);
+    std::size_t sof = FindMarker(jpeg, 0xC0);
+    jpeg[sof + 5] = static_cast<std::uint8_t>(height >> 8);
+    jpeg[sof + 6] = static_cast<std::uint8_t>(height);
+    jpeg[sof + 7] = static_cast<std::uint8_t>(width >> 8);
+    jpeg[sof + 8] = static_cast<std::uint8_t>(width);
+    return jpeg;
+}
+
+// An optimised picture with libjpeg's standard tables defined in front of its
+// own: a T.81 decoder uses the later ones, the splash decoder the first four.
+Bytes WithEarlierStandardTables()
+{
+    EncodeOptions optimised = Colour420();
+    optimised.optimize = true;
+    Bytes jpeg = Encode(optimised);
+    Bytes standard = Encode(Colour420());
+    Bytes tables;
+    for (std::size_t at = FindMarker(standard, 0xC4); standard[at + 1] == 0xC4;) {
+        Bytes segment = SegmentAt(standard, at);
+        tables.insert(tables.end(), segment.begin(), segment.end());
+        at += segment.size();
+    }
+    return Insert(jpeg, FindMarker(jpeg, 0xC4), tables);
+}
+
+// DQT with the luma table, then one DQT holding the chroma table twice.
+Bytes WithThreeQuantTablesInTwoSegments()
+{
+    Bytes jpeg = Encode(Colour420());
+    std::size_t second = FindMarker(jpeg, 0xDB, FindMarker(jpeg, 0xDB) + 2);
+    Bytes table = SegmentAt(jpeg, second);
+    Bytes payload(table.begin() + 4, table.end());
+    payload.insert(payload.end(), table.begin() + 4, table.end());
+    return Insert(Erase(jpeg, second, table.size()), second, Segment(0xDB, payload));
+}
+
+Bytes WithExif(int orientation, bool thumbnail)
+{
+    EncodeOptions o = Colour420();
+    Bytes small = thumbnail ? Encode(Sized(16, 8)) : Bytes{};
+    o.markers = {{0xE1, ExifPayload(orientation, small)}};
+    return Encode(o);
+}
+
+Bytes WithComment(const Bytes& text)
+{
+    EncodeOptions o = Colour420();
+    o.markers = {{0xFE, text}};
+    return Encode(o);
+}
+
+Bytes WithFillBytes(int count)
+{
+    Bytes jpeg = Encode(Colour420());
+    return Insert(jpeg, FindMarker(jpeg, 0xC4), Bytes(count, 0xFF));
+}
+
+Bytes CutInTheScan()
+{
+    Bytes jpeg = Encode(Colour420());
+    std::size_t sos = FindMarker(jpeg, 0xDA);
+    jpeg.resize(sos + (jpeg.size() - sos) / 2);
+    return jpeg;
+}
+
+Bytes WithoutScan()
+{
+    Bytes jpeg = Encode(Grey());
+    std::size_t sos = FindMarker(jpeg, 0xDA);
+    return Insert(Erase(jpeg, sos, jpeg.size() - sos), sos, {0xFF, 0xD9});
+}
+
+Bytes WithoutFrame()
+{
+    Bytes jpeg = Encode(Grey());
+    std::size_t sof = FindMarker(jpeg, 0xC0);
+    return Erase(jpeg, sof, SegmentAt(jpeg, sof).size());
+}
+
+// Sixteen 1-bits at the start of the scan: no code of libjpeg's tables.
+Bytes WithUndecodableData()
+{
+    Bytes jpeg = Encode(Colour420());
+    std::size_t sos = FindMarker(jpeg, 0xDA);
+    return Insert(jpeg, sos + SegmentAt(jpeg, sos).size(), {0xFF, 0x00, 0xFF, 0x00});
+}
+
+EncodeOptions With(std::function<void(EncodeOptions&)> edit, EncodeOptions o = Colour420())
+{
+    edit(o);
+    return o;
+}
+
+Bytes EncodeWith(std::function<void(EncodeOptions&)> edit, EncodeOptions o = Colour420())
+{
+    return Encode(With(edit, o));
+}
+
+// --- the cases ----------------------------------------------------------------
+
+const VerdictCase kCases[] = {
+    {"progressive", [] { return EncodeWith([](auto& o) { o.progressive = true; }); },
+     {"progressive", "zero-size", "multiple-scans"}, "none", Outcome::Nothing},
+    {"arithmetic", [] { return EncodeWith([](auto& o) { o.arithmetic = true; }); },
+     {"arithmetic", "zero-size"}, "none", Outcome::Nothing},
+    {"lossless", [] { return WithFrameCode(0xC3); }, {"lossless", "zero-size"}, "none", Outcome::Nothing},
+    {"hierarchical", [] { return WithFrameCode(0xC5); }, {"hierarchical", "zero-size"}, "none", Outcome::Nothing},
+    {"twelve_bit", [] { return WithFrameCode(0xC1, 12); }, {"precision", "zero-size"}, "none", Outcome::Nothing},
+    {"no_frame", WithoutFrame, {"no-frame"}, "none", Outcome::Nothing},
+    {"zero_height", [] { return WithFrameSize(64, 0); }, {"zero-size"}, "none", Outcome::Nothing},
+    {"beyond_decoder_limit", [] { return WithFrameSize(65535, 65535); }, {"too-large"}, "none", Outcome::Nothing},
+    {"sixteen_bit_quant_tables",
+     [] { return EncodeWith([](auto& o) { o.quality = 1; o.forceBaseline = false; }); },
+     {"quant-16bit", "scan-never-starts"}, "blank", Outcome::Flat},
+    {"sixteen_bit_quant_tables_grey",
+     [] { return EncodeWith([](auto& o) { o.quality = 1; o.forceBaseline = false; }, Grey()); },
+     {"quant-16bit", "no-tables"}, "blank", Outcome::Flat},
+    {"third_quant_table", [] { return EncodeWith([](auto& o) { o.quantTable[2] = 2; }); },
+     {"third-quant-table", "table-index", "dqt-passed-over", "tables-differ"}, "wrong", Outcome::Differs},
+    {"three_quant_tables_in_two_segments", WithThreeQuantTablesInTwoSegments,
+     {"third-quant-table", "scan-never-starts"}, "blank", Outcome::Flat},
+    {"one_quant_table_for_colour",
+     [] { return EncodeWith([](auto& o) { o.quantTable[1] = o.quantTable[2] = 0; }); },
+     {"scan-never-starts"}, "blank", Outcome::Flat},
+    {"third_huffman_table",
+     [] { return EncodeWith([](auto& o) { o.optimize = true; o.huffTable[2] = 2; }); },
+     {"third-huffman-table", "table-index", "dht-passed-over", "tables-differ"}, "wrong", Outcome::Differs},
+    {"later_huffman_tables_passed_over", WithEarlierStandardTables,
+     {"third-huffman-table", "dht-passed-over", "tables-differ"}, "wrong", Outcome::Differs},
+    {"component_ids_from_zero",
+     [] { return EncodeWith([](auto& o) { o.ids[0] = 0; o.ids[1] = 1; o.ids[2] = 2; }); },
+     {"component-ids"}, "wrong", Outcome::Differs},
+    {"cmyk", [] { return EncodeWith([](auto& o) { o.components = 4; o.h[0] = o.v[0] = 1; }); },
+     {"component-count", "component-ids"}, "blank", Outcome::Flat},
+    {"cmyk_with_two_tables_of_each",
+     [] {
+         return EncodeWith([](auto& o) {
+             o.components = 4;
+             o.h[0] = o.v[0] = 1;
+             o.ids[0] = 1; o.ids[1] = 2; o.ids[2] = 3; o.ids[3] = 4;
+         });
+     },
+     {"component-count", "scan-components"}, "blank", Outcome::Flat},
+    {"rgb_stored_as_rgb",
+     [] {
+         return EncodeWith([](auto& o) {
+             o.rgbColourSpace = true;
+             o.jfif = false;  // a JFIF header would declare YCbCr
+             o.h[0] = o.v[0] = 1;
+             o.ids[0] = 1; o.ids[1] = 2; o.ids[2] = 3;
+             o.quantTable[1] = o.quantTable[2] = 1;
+             o.huffTable[1] = o.huffTable[2] = 1;
+         });
+     },
+     {"rgb-colour"}, "wrong", Outcome::Differs},
+    {"chroma_sampled_2x1",
+     [] { return EncodeWith([](auto& o) { o.v[0] = 1; o.h[1] = o.h[2] = 2; }); },
+     {"chroma-sampling"}, "wrong", Outcome::Differs},
+    {"luma_4x1", [] { return EncodeWith([](auto& o) { o.h[0] = 4; o.v[0] = 1; }); },
+     {"luma-sampling"}, "wrong", Outcome::Differs},
+    {"luma_1x2", [] { return EncodeWith([](auto& o) { o.h[0] = 1; o.v[0] = 2; }); },
+     {"luma-1x2"}, "wrong", Outcome::Differs},
+    {"restart_every_two_rows", [] { return EncodeWith([](auto& o) { o.restartInRows = 2; }); },
+     {"restart-placement"}, "wrong", Outcome::Differs},
+    {"restart_every_mcu", [] { return EncodeWith([](auto& o) { o.restartInterval = 1; }); },
+     {"restart-placement"}, "wrong", Outcome::Differs},
+    {"separate_scans", [] { return EncodeWith([](auto& o) { o.separateScans = true; o.h[0] = o.v[0] = 1; }); },
+     {"multiple-scans"}, "wrong", Outcome::Grey},
+    {"exif_thumbnail", [] { return WithExif(1, true); },
+     {"thumbnail", "other-frame", "other-scan"}, "wrong", Outcome::Thumbnail},
+    {"fill_byte_before_dht", [] { return WithFillBytes(1); }, {"fill-byte", "scan-never-starts"}, "blank",
+     Outcome::Flat},
+    {"abbreviated_without_tables", [] { return EncodeWith([](auto& o) { o.omitTables = true; }, Grey()); },
+     {"sos-before-tables", "no-tables"}, "blank", Outcome::Flat},
+    {"exif_orientation", [] { return WithExif(6, false); }, {"orientation"}, "wrong", Outcome::Reference},
+    {"larger_than_screen",
+     [] { return EncodeWith([](auto& o) { o.width = 2000; o.height = 1100; }, Grey()); },
+     {"screen-size"}, "wrong", Outcome::Reference},
+    {"end_of_image_inside_comment", [] { return WithComment({'a', 0xFF, 0xD9, 'b'}); },
+     {"hidden-marker", "zero-size"}, "none", Outcome::Nothing},
+    {"cut_in_the_scan", CutInTheScan, {"truncated"}, "wrong", Outcome::Differs},
+    {"no_scan", WithoutScan, {"no-scan"}, "blank", Outcome::Flat},
+    {"undecodable_data", WithUndecodableData, {"damaged"}, "wrong", Outcome::Differs},
+};
+
+// Fine pictures: no warning at all, and the decoder agrees with libjpeg-turbo.
+const VerdictCase kFineCases[] = {
+    {"grey_33x47", [] { return EncodeWith([](auto& o) { o.width = 33; o.height = 47; }, Grey()); }, {}, "ok",
+     Outcome::Reference},
+    {"s444_17x9", [] { return EncodeWith([](auto& o) { o.width = 17; o.height = 9; o.h[0] = o.v[0] = 1; }); }, {},
+     "ok", Outcome::Reference},
+    {"s422_33x47", [] { return EncodeWith([](auto& o) { o.width = 33; o.height = 47; o.v[0] = 1; }); }, {}, "ok",
+     Outcome::Reference},
+    {"s420_640x480", [] { return EncodeWith([](auto& o) { o.width = 640; o.height = 480; }); }, {}, "ok",
+     Outcome::Reference},
+    {"s420_1x1", [] { return EncodeWith([](auto& o) { o.width = 1; o.height = 1; }); }, {}, "ok",
+     Outcome::Reference},
+    {"restart_every_row", [] { return EncodeWith([](auto& o) { o.restartInRows = 1; o.width = 100; }); }, {},
+     "ok", Outcome::Reference},
+    {"restart_every_row_grey", [] { return EncodeWith([](auto& o) { o.restartInRows = 1; }, Grey()); }, {}, "ok",
+     Outcome::Reference},
+    {"restart_interval_of_one_row", [] { return EncodeWith([](auto& o) { o.restartInterval = 4; }); }, {}, "ok",
+     Outcome::Reference},
+    {"optimised_tables", [] { return EncodeWith([](auto& o) { o.optimize = true; }); }, {}, "ok",
+     Outcome::Reference},
+    {"quality_5", [] { return EncodeWith([](auto& o) { o.quality = 5; }); }, {}, "ok", Outcome::Reference},
+    {"quality_100", [] { return EncodeWith([](auto& o) { o.quality = 100; }); }, {}, "ok", Outcome::Reference},
+    {"extended_8_bit", [] { return WithFrameCode(0xC1); }, {}, "ok", Outcome::Reference},
+    {"exactly_screen_size", [] { return EncodeWith([](auto& o) { o.width = 1920; o.height = 1080; }, Grey()); },
+     {}, "ok", Outcome::Reference},
+    {"exif_orientation_1_no_thumbnail", [] { return WithExif(1, false); }, {}, "ok", Outcome::Reference},
+    {"plain_comment", [] { return WithComment({'m', 'a', 'd', 'e'}); }, {}, "ok", Outcome::Reference},
+    {"two_fill_bytes_before_dht", [] { return WithFillBytes(2); }, {}, "ok", Outcome::Reference},
+    {"no_jfif_header", [] { return EncodeWith([](auto& o) { o.jfif = false; }); }, {}, "ok", Outcome::Reference},
+};
+
+class VerdictTest : public testing::TestWithParam<VerdictCase> {};
+
+TEST_P(VerdictTest, ReportsTheWarningsAndTheVerdictMatchesTheDecodedPicture)
+{
+    const VerdictCase& c = GetParam();
+    Bytes picture = c.make();
+    ToolRun run = RunOnPicture(picture, "--json", true);
+
+    EXPECT_EQ(run.exitStatus, std::string(c.verdict) == "ok" ? 0 : 1) << run.err;
+    EXPECT_EQ(JsonString(run.out, "verdict"), c.verdict) << run.out;
+    std::vector<std::string> codes = WarningCodes(run.out);
+    for (const std::string& w : c.warnings)
+        EXPECT_NE(std::find(codes.begin(), codes.end(), w), codes.end()) << "missing " << w << " in " << run.out;
+    if (c.warnings.empty()) {
+        EXPECT_TRUE(codes.empty()) << run.out;
+    }
+
+    switch (c.outcome) {
+    case Outcome::Reference: {
+        ASSERT_TRUE(run.previewWritten);
+        double db = Psnr(run.preview, ReferenceDecode(picture));
+        EXPECT_GE(db, kFineDb);
+        break;
+    }
+    case Outcome::Differs: {
+        ASSERT_TRUE(run.previewWritten);
+        Rgb reference = ReferenceDecode(picture);
+        EXPECT_LT(Psnr(run.preview, reference), kFineDb);
+        EXPECT_FALSE(IsUniform(run.preview));
+        break;
+    }
+    case Outcome::Flat:
+        if (run.previewWritten)
+            EXPECT_TRUE(IsUniform(run.preview));
+        else
+            EXPECT_EQ(JsonNumber(run.out, "width") * JsonNumber(run.out, "height"), 0) << run.out;
+        break;
+    case Outcome::Nothing:
+        EXPECT_FALSE(run.previewWritten);
+        EXPECT_TRUE(JsonNumber(run.out, "result") == 0 ||
+                    JsonNumber(run.out, "width") * JsonNumber(run.out, "height") == 0)
+            << run.out;
+        break;
+    case Outcome::Grey: {
+        ASSERT_TRUE(run.previewWritten);
+        bool grey = true;
+        for (std::size_t i = 0; i < run.preview.data.size(); i += 3)
+            grey &= run.preview.data[i] == run.preview.data[i + 1] && run.preview.data[i] == run.preview.data[i + 2];
+        EXPECT_TRUE(grey);
+        EXPECT_FALSE(IsUniform(run.preview));
+        break;
+    }
+    case Outcome::Thumbnail:
+        ASSERT_TRUE(run.previewWritten);
+        EXPECT_EQ(run.preview.width, 16);
+        EXPECT_EQ(run.preview.height, 8);
+        break;
+    }
+}
+
+std::string CaseName(const testing::TestParamInfo<VerdictCase>& info) { return info.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(Warnings, VerdictTest, testing::ValuesIn(kCases), CaseName);
+INSTANTIATE_TEST_SUITE_P(FinePictures, VerdictTest, testing::ValuesIn(kFineCases), CaseName);
+
+}  // namespace
+}  // namespace splash_test
