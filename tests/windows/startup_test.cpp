@@ -1,0 +1,182 @@
+// Start-up logic: the entry point, HostFileName and the picture path.
+#include "startup/startup.h"
+
+#include "windows_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+
+using namespace splash_test;
+
+namespace {
+
+// Runs `commandLine` with `directory` as its current folder; its standard output.
+std::string RunAndCapture(const std::string& commandLine, const std::filesystem::path& directory)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        return "CreatePipe failed";
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    PROCESS_INFORMATION process = {};
+    std::string mutableLine = commandLine;
+    const std::string folder = directory.string();
+    const BOOL started = CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, folder.c_str(), &startup, &process);
+    CloseHandle(writeEnd);
+    if (!started) {
+        CloseHandle(readEnd);
+        return "CreateProcess failed: " + std::to_string(GetLastError());
+    }
+
+    std::string output;
+    char chunk[256];
+    DWORD count = 0;
+    while (ReadFile(readEnd, chunk, sizeof(chunk), &count, nullptr) && count > 0)
+        output.append(chunk, count);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    CloseHandle(readEnd);
+    while (!output.empty() && (output.back() == '\n' || output.back() == '\r'))
+        output.pop_back();
+    return output;
+}
+
+void SetHostFileName(const std::string& name)
+{
+    ASSERT_LT(name.size(), kPathCapacity);
+    std::memset(HostFileName, 0, kPathCapacity);
+    std::memcpy(HostFileName, name.c_str(), name.size());
+}
+
+}  // namespace
+
+TEST(EntryPoint, ReturnsTrueForEveryReason)
+{
+    const HINSTANCE module = GetModuleHandleA(nullptr);
+    for (DWORD reason : {DLL_PROCESS_ATTACH, DLL_THREAD_ATTACH, DLL_THREAD_DETACH, DLL_PROCESS_DETACH}) {
+        SCOPED_TRACE(reason);
+        EXPECT_EQ(DllMain(module, reason, nullptr), TRUE);
+    }
+}
+
+TEST(EntryPoint, AttachRecordsTheModuleAndOtherReasonsKeepIt)
+{
+    const auto attached = reinterpret_cast<HINSTANCE>(GetModuleHandleA("kernel32.dll"));
+    LibraryInstance = nullptr;
+    DllMain(attached, DLL_PROCESS_ATTACH, nullptr);
+    EXPECT_EQ(LibraryInstance, attached);
+
+    const HINSTANCE other = GetModuleHandleA(nullptr);
+    for (DWORD reason : {DLL_THREAD_ATTACH, DLL_THREAD_DETACH, DLL_PROCESS_DETACH})
+        DllMain(other, reason, nullptr);
+    EXPECT_EQ(LibraryInstance, attached);
+}
+
+struct PathCase {
+    const char* hostFileName;
+    const char* picturePath;
+};
+
+class PicturePath : public testing::TestWithParam<PathCase> {};
+
+TEST_P(PicturePath, ReplacesWhatFollowsTheLastBackslash)
+{
+    SetHostFileName(GetParam().hostFileName);
+    char path[kPathCapacity];
+    ASSERT_EQ(ComposePicturePath(path), 1);
+    EXPECT_STREQ(path, GetParam().picturePath);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HostNames, PicturePath,
+    testing::Values(PathCase{"game.exe", "prelude.jpg"},
+                    PathCase{"C:\\Games\\Puzzle\\game.exe", "C:\\Games\\Puzzle\\prelude.jpg"},
+                    PathCase{"C:/Games/game.exe", "prelude.jpg"},
+                    PathCase{"C:\\Games/sub/game.exe", "C:\\prelude.jpg"},
+                    PathCase{"\\\\server\\share\\game.exe", "\\\\server\\share\\prelude.jpg"},
+                    PathCase{"C:\\Games\\", "C:\\Games\\prelude.jpg"},
+                    PathCase{"", "prelude.jpg"}));
+
+TEST(PicturePathLimits, FolderThatLeavesRoomForTheNameFits)
+{
+    // 247 characters and a backslash: the name's 12 characters end at 260.
+    const std::string folder = "C:\\" + std::string(244, 'f') + "\\";
+    ASSERT_EQ(folder.size(), 248u);
+    SetHostFileName(folder + "game.exe");
+    char path[kPathCapacity];
+    ASSERT_EQ(ComposePicturePath(path), 1);
+    EXPECT_EQ(std::string(path), folder + "prelude.jpg");
+}
+
+TEST(PicturePathLimits, FolderTooLongForTheNameGivesNoPathAndWritesNothingBeyond)
+{
+    for (std::size_t folderLength : {249u, 250u, 258u, 259u}) {
+        SCOPED_TRACE(folderLength);
+        SetHostFileName(std::string(folderLength - 1, 'f') + "\\");
+        char guarded[kPathCapacity + 16];
+        std::memset(guarded, 0x5A, sizeof(guarded));
+        EXPECT_EQ(ComposePicturePath(guarded), 0);
+        EXPECT_EQ(guarded[0], '\0');
+        for (std::size_t i = kPathCapacity; i < sizeof(guarded); ++i)
+            ASSERT_EQ(guarded[i], 0x5A) << "written past the buffer at " << i;
+    }
+}
+
+TEST(PicturePathLimits, FullBufferWithoutTerminatorIsReadWithinBounds)
+{
+    std::memset(HostFileName, 'x', kPathCapacity);  // no zero anywhere
+    char path[kPathCapacity];
+    ASSERT_EQ(ComposePicturePath(path), 1);
+    EXPECT_STREQ(path, "prelude.jpg");
+}
+
+TEST(HostFileNameRecord, HoldsTheStoredSpellingWhenStartedUnderAnotherCase)
+{
+    ScratchDirectory folder;
+    std::filesystem::copy_file(ProgramDirectory() / "host_name_probe.exe", folder.path() / "Game.EXE");
+    EXPECT_EQ(RunAndCapture("\"" + folder.file("game.exe") + "\"", folder.path()), "1 Game.EXE");
+}
+
+TEST(HostFileNameRecord, KeepsTheFullPathWhenTheFileCannotBeFound)
+{
+    // A loaded library renamed on disk: its recorded path no longer exists.
+    ScratchDirectory folder;
+    std::filesystem::copy_file(ProgramDirectory() / "splash.dll", folder.path() / "vanishing.dll");
+    HMODULE module = LoadLibraryA(folder.file("vanishing.dll").c_str());
+    ASSERT_NE(module, nullptr);
+    char loadedPath[MAX_PATH] = {};
+    GetModuleFileNameA(module, loadedPath, MAX_PATH);
+    ASSERT_TRUE(MoveFileA(loadedPath, folder.file("moved.dll").c_str()));
+
+    EXPECT_EQ(RecordHostFileName(module), 0);
+    EXPECT_STREQ(HostFileName, loadedPath);
+    EXPECT_NE(std::strchr(HostFileName, '\\'), nullptr);
+
+    FreeLibrary(module);
+}
+
+TEST(HostFileNameRecord, StartupCallRecordsTheBareNameAndReturnsAtOnceWithoutPicture)
+{
+    ScratchDirectory empty;
+    CurrentDirectoryGuard inside(empty.path());
+    std::memset(HostFileName, 0, kPathCapacity);
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(mainDLLInit(nullptr), 1);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+
+    EXPECT_STREQ(HostFileName, "startup_tests.exe");
+    EXPECT_LT(elapsed, std::chrono::milliseconds(1000));
+}

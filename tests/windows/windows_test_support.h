@@ -1,0 +1,98 @@
+// Helpers shared by the Windows tests: files beside the test program,
+// scratch folders, decoding a picture file for reference.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace splash_test {
+
+// The folder that holds the test program, splash.dll and pictures/.
+inline std::filesystem::path ProgramDirectory()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return std::filesystem::path(path).parent_path();
+}
+
+// A picture written by make_test_pictures.py.
+inline std::filesystem::path TestPicture(const char* name)
+{
+    return ProgramDirectory() / "pictures" / name;
+}
+
+// An empty folder under the temporary folder, removed with its contents.
+class ScratchDirectory {
+public:
+    ScratchDirectory()
+    {
+        static int counter = 0;
+        path_ = std::filesystem::temp_directory_path() /
+                ("splash-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+                 std::to_string(counter++));
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+    }
+    ~ScratchDirectory()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const char* name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Makes `directory` the current directory for the lifetime of the guard.
+class CurrentDirectoryGuard {
+public:
+    explicit CurrentDirectoryGuard(const std::filesystem::path& directory)
+        : previous_(std::filesystem::current_path())
+    {
+        std::filesystem::current_path(directory);
+    }
+    ~CurrentDirectoryGuard() { std::filesystem::current_path(previous_); }
+    CurrentDirectoryGuard(const CurrentDirectoryGuard&) = delete;
+    CurrentDirectoryGuard& operator=(const CurrentDirectoryGuard&) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
+
+// A picture as 0x00RRGGBB pixels, top row first.
+struct Picture {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::vector<std::uint32_t> pixels;
+
+    std::uint32_t at(std::uint32_t x, std::uint32_t y) const { return pixels[y * width + x]; }
+};
+
+// Channel distance between two 0x..RRGGBB colours: the largest of the three.
+inline int ColourDistance(std::uint32_t a, std::uint32_t b)
+{
+    int largest = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        const int difference = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+        largest = std::max(largest, difference < 0 ? -difference : difference);
+    }
+    return largest;
+}
+
+// The colours that make_test_pictures.py paints into pattern.jpg.
+inline std::uint32_t PatternColour(std::uint32_t x, std::uint32_t y)
+{
+    static const std::uint32_t bands[4] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+    return y < 48 ? bands[x / 48] : 0x808080;
+}
+
+}  // namespace splash_test
