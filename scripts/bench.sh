@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# usage: scripts/bench.sh [REPETITIONS [PICTURE_REGEX]]
+# Builds bench/jpeg-bench (build/bench, RelWithDebInfo) and runs it twice, with
+# libjpeg-turbo's SIMD code and with its scalar code (JSIMD_FORCENONE=1); each run
+# interleaves REPETITIONS (default 5) repetitions of every benchmark at random.
+# Prints a markdown table of median MP/s and of this decoder's ratios, each
+# ratio taken within one run. PICTURE_REGEX picks pictures (e.g. 1920x1080_420).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repetitions=${1:-5}
+pictures=${2:-.}
+build=build/bench
+fail() { echo "bench: $*" >&2; exit 1; }
+[[ $repetitions =~ ^[1-9][0-9]*$ ]] || fail "REPETITIONS must be a positive number"
+
+mkdir -p "$build"
+{ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DBUILD_TESTING=OFF &&
+  cmake --build "$build" --target jpeg-bench -j2; } >"$build/build.log" 2>&1 ||
+  fail "build failed, see $build/build.log"
+
+run() {  # run NAME DECODER_REGEX [ENV...]
+  local name=$1 decoders=$2; shift 2
+  env "$@" "$build/bench/jpeg-bench" \
+    --benchmark_filter="^($decoders)/.*($pictures)" \
+    --benchmark_repetitions="$repetitions" --benchmark_enable_random_interleaving=true \
+    --benchmark_min_time=0.2 --benchmark_report_aggregates_only=true \
+    --benchmark_out="$build/$name.json" --benchmark_out_format=json \
+    >"$build/$name.log" 2>&1 || fail "jpeg-bench ($name) failed, see $build/$name.log"
+}
+run simd 'this|turbo|turbo-fast|stb-scalar|stb-simd'
+run scalar 'this|turbo-fast' JSIMD_FORCENONE=1
+
+commit=$(git rev-parse --short HEAD)
+git diff --quiet HEAD -- jpeg || commit="$commit + uncommitted jpeg/ changes"
+python3 - "$build/simd.json" "$build/scalar.json" "$commit" <<'PY'
+import json, sys
+
+def medians(path):
+    data = json.load(open(path))
+    values = {}
+    for b in data["benchmarks"]:
+        if b.get("aggregate_name") == "median" or b.get("run_type") == "iteration" and b.get("repetitions", 1) == 1:
+            decoder, picture = b["run_name"].split("/", 1)
+            values[(decoder, picture)] = b["MP/s"]
+    return data["context"], values
+
+context, simd = medians(sys.argv[1])
+_, scalar = medians(sys.argv[2])
+def order(picture):  # by size, then grey, 4:4:4, 4:2:0, restarts
+    size, sampling, *restart = picture.split("_")
+    width, height = map(int, size.split("x"))
+    return width * height, ["grey", "444", "420"].index(sampling), restart
+pictures = sorted({picture for _, picture in simd}, key=order)
+
+def mp(value):
+    return f"{value:.1f}" if value else "-"
+
+def ratio(a, b):
+    return f"{a / b:.2f}" if a and b else "-"
+
+print("| picture | bits/pixel | this decoder | libjpeg-turbo | libjpeg-turbo fast | scalar libjpeg-turbo fast "
+      "| stb_image scalar | stb_image SSE2 | this / scalar turbo fast | this / stb scalar | this / turbo |")
+print("|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|")
+for p in pictures:
+    width, height = map(int, p.split("_")[0].split("x"))
+    bits = int(context.get("bytes " + p, 0)) * 8 / (width * height)
+    this, scalar_this = simd.get(("this", p)), scalar.get(("this", p))
+    print(f"| {p} | {bits:.2f} | {mp(this)} | {mp(simd.get(('turbo', p)))} | {mp(simd.get(('turbo-fast', p)))} "
+          f"| {mp(scalar.get(('turbo-fast', p)))} | {mp(simd.get(('stb-scalar', p)))} | {mp(simd.get(('stb-simd', p)))} "
+          f"| {ratio(scalar_this, scalar.get(('turbo-fast', p)))} | {ratio(this, simd.get(('stb-scalar', p)))} "
+          f"| {ratio(this, simd.get(('turbo', p)))} |")
+print()
+print(f"Megapixels per second, medians of interleaved repetitions (CPU time), this decoder at {sys.argv[3]}; "
+      f"{context.get('host_name', '')}, {context.get('num_cpus', '?')} CPUs at {context.get('mhz_per_cpu', '?')} MHz.")
+PY
