@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# usage: scripts/bench-callgrind.sh [PICTURE]
+# Counts the instructions of one decode of PICTURE (default 1920x1080_420, one
+# of jpeg-bench's pictures) under callgrind: this decoder, libjpeg-turbo's
+# scalar code in its fastest settings (JSIMD_FORCENONE=1) and stb_image without
+# SIMD. Counts are stable on a busy machine, unlike times. Prints a markdown
+# table; the profiles stay in build/bench/callgrind.DECODER.out for
+# callgrind_annotate.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+picture=${1:-1920x1080_420}
+build=build/bench
+fail() { echo "bench-callgrind: $*" >&2; exit 1; }
+command -v valgrind >/dev/null || fail "valgrind is not installed (apt-get install valgrind)"
+
+mkdir -p "$build"
+{ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DBUILD_TESTING=OFF &&
+  cmake --build "$build" --target jpeg-bench -j2; } >"$build/build.log" 2>&1 ||
+  fail "build failed, see $build/build.log"
+
+count() {  # count DECODER: instructions of one decode
+  local out=$build/callgrind.$1.out
+  JSIMD_FORCENONE=1 valgrind --tool=callgrind --instr-atstart=no --callgrind-out-file="$out" \
+    "$build/bench/jpeg-bench" --callgrind "$1" "$picture" >"$build/callgrind.$1.log" 2>&1 ||
+    fail "callgrind run of $1 failed, see $build/callgrind.$1.log"
+  local total
+  total=$(awk '/^totals:/ { print $2; exit }' "$out")
+  [[ -n $total ]] || fail "no instruction total in $out"
+  echo "$total"
+}
+this=$(count this)
+turbo=$(count turbo-fast)
+stb=$(count stb-scalar)
+
+commit=$(git rev-parse --short HEAD)
+git diff --quiet HEAD -- jpeg || commit="$commit + uncommitted jpeg/ changes"
+echo "| one decode of $picture | instructions | this decoder / other |"
+echo "|---|--:|--:|"
+echo "| this decoder | $this | 1.00 |"
+awk -v t="$this" -v o="$turbo" 'BEGIN { printf "| scalar libjpeg-turbo fast | %d | %.2f |\n", o, t / o }'
+awk -v t="$this" -v o="$stb" 'BEGIN { printf "| stb_image scalar | %d | %.2f |\n", o, t / o }'
+echo
+echo "Instructions counted by valgrind --tool=callgrind, this decoder at $commit."
