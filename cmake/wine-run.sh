@@ -2,7 +2,8 @@
 # usage: wine-run.sh BUILD_DIR PROGRAM.exe [ARGS...]
 # Runs a Windows program under Wine in the build tree's own prefix
 # (BUILD_DIR/wineprefix, created once), on a private Xvfb display; with
-# WINE_RUN_DISPLAY=host it uses the caller's DISPLAY instead.
+# WINE_RUN_DISPLAY=host it uses the caller's DISPLAY instead. With
+# WINE_RUN_DISPLAY_FILE=PATH it writes the display's name there once it is up.
 # Runs are serialised per build tree: each one starts its own display and
 # waits for the prefix's wineserver to exit before the display goes, so no
 # Wine process ever outlives the X server it is bound to.
@@ -15,6 +16,17 @@ wineserver=/usr/lib/wine/wineserver
 fail() { echo "wine-run: $*" >&2; exit 125; }
 [[ -x $wine && -x $wineserver ]] || fail "64-bit Wine is not installed: run scripts/setup.sh"
 command -v flock >/dev/null || fail "flock is missing (util-linux)"
+
+# A 32-bit program needs wine32 (and, on kernels without i386 support, qemu).
+pe_machine() {
+  local offset
+  offset=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ') || return 0
+  [[ -n $offset ]] && od -An -tx2 -j$((offset + 4)) -N2 "$1" 2>/dev/null | tr -d ' '
+}
+if [[ -f $1 && $(pe_machine "$1") == 014c ]]; then
+  /usr/lib/wine/wine --version >/dev/null 2>&1 ||
+    fail "32-bit Wine does not run here: run scripts/setup.sh (it installs wine32 and registers qemu-i386)"
+fi
 
 export WINEPREFIX=$build_dir/wineprefix WINEDEBUG=-all WINELOADER=$wine
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -53,6 +65,8 @@ else
   export DISPLAY=:$(head -n1 "$display_file")
   rm -f "$display_file"
 fi
+
+[[ -z ${WINE_RUN_DISPLAY_FILE:-} ]] || echo "$DISPLAY" >"$WINE_RUN_DISPLAY_FILE"
 
 rc=0
 "$wine" "$@" || rc=$?
