@@ -4,6 +4,7 @@
 # (BUILD_DIR/wineprefix, created once), on a private Xvfb display; with
 # WINE_RUN_DISPLAY=host it uses the caller's DISPLAY instead. With
 # WINE_RUN_DISPLAY_FILE=PATH it writes the display's name there once it is up.
+# WINE_RUN_SCREEN sets the Xvfb screen (default 1024x768x24).
 # Runs are serialised per build tree: each one starts its own display and
 # waits for the prefix's wineserver to exit before the display goes, so no
 # Wine process ever outlives the X server it is bound to.
@@ -34,6 +35,10 @@ mkdir -p "$build_dir"
 exec 9>"$build_dir/wine-run.lock"
 flock 9
 
+# Runs are serialised, so a wineserver alive now was left by an interrupted
+# run and may be bound to a display that is gone.
+"$wineserver" -k >/dev/null 2>&1 || true
+
 # One prefix per build tree, initialised once (about 20 s) and reused.
 if [[ ! -f $WINEPREFIX/.initialised ]]; then
   rm -rf "$WINEPREFIX"
@@ -48,13 +53,15 @@ fi
 xvfb_pid=
 stop_display() { [[ -z $xvfb_pid ]] || { kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; }; }
 trap stop_display EXIT
+# Interrupted (a test timeout): end this prefix's processes before the display.
+trap '"$wineserver" -k >/dev/null 2>&1 || true; exit 143' TERM INT
 if [[ ${WINE_RUN_DISPLAY:-} == host ]]; then
   [[ -n ${DISPLAY:-} ]] || fail "WINE_RUN_DISPLAY=host but DISPLAY is not set"
 else
   command -v Xvfb >/dev/null || fail "Xvfb is not installed: run scripts/setup.sh"
   display_file=$(mktemp)
   # -displayfd picks a free display and reports it once the server is ready.
-  Xvfb -displayfd 8 -screen 0 1024x768x24 -nolisten tcp 8>"$display_file" 2>/dev/null &
+  Xvfb -displayfd 8 -screen 0 "${WINE_RUN_SCREEN:-1024x768x24}" -nolisten tcp 8>"$display_file" 2>/dev/null &
   xvfb_pid=$!
   for _ in $(seq 100); do
     [[ -s $display_file ]] && break
@@ -69,6 +76,7 @@ fi
 [[ -z ${WINE_RUN_DISPLAY_FILE:-} ]] || echo "$DISPLAY" >"$WINE_RUN_DISPLAY_FILE"
 
 rc=0
-"$wine" "$@" || rc=$?
+"$wine" "$@" &  # in the background, so that the TERM trap runs at once
+wait $! || rc=$?
 "$wineserver" -w
 exit $rc
