@@ -78,21 +78,24 @@ TEST_F(Transform, DcOnlyBlocksAreFlatAndClamped)
 TEST_F(Transform, AcTermsRunThroughTheButterflyWithFlooredShifts)
 {
     using Row8 = std::array<std::int16_t, 8>;
-    // Row pass alone (one non-zero column or row in the workspace):
-    // p1 = 256: f7 256, z5 473, f6 217, f5 145, f4 -51; o = 256 217 145 51 -51 -145 -217 -256.
-    EXPECT_EQ(Row(Samples({{1, 1}}, {{1, 256}}), 3), (Row8{136, 134, 132, 129, 126, 123, 121, 120}));
-    // p3 = 256: z5 -473, f6 669 - 473 - 256 = -60, f5 -302, f4 171.
-    EXPECT_EQ(Row(Samples({{3, 1}}, {{3, 256}}), 0), (Row8{136, 126, 118, 122, 133, 137, 129, 120}));
-    // p1 = -100: z5 = -47300 >> 8 = -185, not -184; -100 >> 5 = -4.
-    EXPECT_EQ(Row(Samples({{1, -1}}, {{1, 100}}), 7), (Row8{124, 125, 126, 127, 128, 129, 130, 131}));
-    // p2 = -180, p5 = 300: the even part's 362 and the odd part's -669 together.
-    EXPECT_EQ(Row(Samples({{2, -2}, {5, 3}}, {{2, 90}, {5, 100}}), 5),
-              (Row8{131, 109, 133, 147, 119, 127, 142, 113}));
+    // Row pass alone (one non-zero column or row in the workspace). Values
+    // large enough that each constant off by one changes a sample.
+    // p1 = 4096: f7 4096, z5 7568, f6 3472, f5 5792 - 3472 = 2320, f4 4432 - 7568 + 2320 = -816;
+    // o = 4096 3472 2320 816 -816 -2320 -3472 -4096, and -816 >> 5 = -26.
+    EXPECT_EQ(Row(Samples({{1, 16}}, {{1, 256}}), 3), (Row8{255, 236, 200, 153, 102, 55, 19, 0}));
+    // p3 = 4096: z5 -7568, f6 10704 - 7568 - 4096 = -960, f5 -5792 + 960 = -4832, f4 7568 - 4832 = 2736.
+    EXPECT_EQ(Row(Samples({{3, 16}}, {{3, 256}}), 0), (Row8{255, 98, 0, 42, 213, 255, 158, 0}));
+    // p1 = -2000: z5 = -946000 >> 8 = -3696 (not -3695), f6 -1696, f5 -2829 + 1696 = -1133,
+    // f4 -2165 + 3696 - 1133 = 398; o6 = 1696 >> 5 = 53.
+    EXPECT_EQ(Row(Samples({{1, -20}}, {{1, 100}}), 7), (Row8{65, 75, 92, 115, 140, 163, 181, 190}));
+    // p2 = -2048, p5 = 1024: the even part's 362 and the odd part's -669 together.
+    EXPECT_EQ(Row(Samples({{2, -8}, {5, 4}}, {{2, 256}, {5, 256}}), 5),
+              (Row8{96, 45, 165, 239, 144, 143, 158, 32}));
 
-    // Column pass: C[1][0] alone gives the p1 = 256 outputs down column 0,
+    // Column pass: C[1][0] alone gives the p1 = 4096 outputs down column 0,
     // each spread over its row.
-    Block column = Samples({{8, 1}}, {{8, 256}});
-    const Row8 down = {136, 134, 132, 129, 126, 123, 121, 120};
+    Block column = Samples({{8, 16}}, {{8, 256}});
+    const Row8 down = {255, 236, 200, 153, 102, 55, 19, 0};
     for (int i = 0; i < 64; ++i)
         EXPECT_EQ(column[i], down[i / 8]) << i;
 
