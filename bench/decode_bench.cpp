@@ -6,6 +6,7 @@
 //   jpeg-bench [benchmark flags]          the benchmarks (scripts/bench.sh)
 //   jpeg-bench --callgrind DECODER PICTURE one decode, instrumented for
 //                                          callgrind (scripts/bench-callgrind.sh)
+//   jpeg-bench --write PICTURE FILE        writes one of the pictures to FILE
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -320,6 +321,26 @@ int RunCallgrind(const char* decoderName, const char* pictureName)
     return 0;
 }
 
+// Writes the picture named `pictureName` to `path`; 0 on success.
+int WritePicture(const char* pictureName, const char* path)
+{
+    std::vector<TestPicture> pictures = MakeTestPictures(pictureName);
+    if (pictures.empty()) {
+        std::fprintf(stderr, "jpeg-bench: unknown picture '%s'\n", pictureName);
+        return 2;
+    }
+    std::FILE* file = std::fopen(path, "wb");
+    bool written = file && std::fwrite(pictures[0].jpeg.data(), 1, pictures[0].jpeg.size(), file) ==
+                               pictures[0].jpeg.size();
+    if (file && std::fclose(file) != 0)
+        written = false;
+    if (!written) {
+        std::fprintf(stderr, "jpeg-bench: cannot write %s\n", path);
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -330,6 +351,14 @@ int main(int argc, char** argv)
             return 2;
         }
         return RunCallgrind(argv[2], argv[3]);
+    }
+
+    if (argc >= 2 && std::strcmp(argv[1], "--write") == 0) {
+        if (argc != 4) {
+            std::fprintf(stderr, "usage: jpeg-bench --write PICTURE FILE\n");
+            return 2;
+        }
+        return WritePicture(argv[2], argv[3]);
     }
 
     benchmark::Initialize(&argc, argv);

@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # usage: scripts/bench.sh [REPETITIONS [PICTURE_REGEX]]
-# Builds bench/jpeg-bench (build/bench, RelWithDebInfo) and runs it twice, with
-# libjpeg-turbo's SIMD code and with its scalar code (JSIMD_FORCENONE=1); each run
-# interleaves REPETITIONS (default 5) repetitions of every benchmark at random.
-# Prints a markdown table of median MP/s and of this decoder's ratios, each
-# ratio taken within one run. PICTURE_REGEX picks pictures (e.g. 1920x1080_420).
+# Decoding speed: builds bench/jpeg-bench (build/bench, RelWithDebInfo) and runs
+# it twice, with libjpeg-turbo's SIMD code and with its scalar code
+# (JSIMD_FORCENONE=1); each run interleaves REPETITIONS (default 5) repetitions
+# of every benchmark at random. Prints a markdown table of median MP/s and of
+# this decoder's ratios, each ratio taken within one run. PICTURE_REGEX picks
+# pictures (e.g. 1920x1080_420) and skips the start-up part.
+# Start-up latency: builds splash.dll and bench/startup-latency.exe
+# (build/bench-win32) and times, under Wine, the bundled picture and a
+# 1920x1080 one from mainDLLInit to the splash drawn, phase by phase.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repetitions=${1:-5}
 pictures=${2:-.}
+startup=$([[ $# -ge 2 ]] && echo no || echo yes)
 build=build/bench
 fail() { echo "bench: $*" >&2; exit 1; }
 [[ $repetitions =~ ^[1-9][0-9]*$ ]] || fail "REPETITIONS must be a positive number"
@@ -71,5 +76,32 @@ for p in pictures:
           f"| {ratio(this, simd.get(('turbo', p)))} |")
 print()
 print(f"Megapixels per second, medians of interleaved repetitions (CPU time), this decoder at {sys.argv[3]}; "
-      f"{context.get('host_name', '')}, {context.get('num_cpus', '?')} CPUs at {context.get('mhz_per_cpu', '?')} MHz.")
+      f"{context.get('num_cpus', '?')} CPUs at {context.get('mhz_per_cpu', '?')} MHz, "
+      f"load average {context.get('load_avg', ['?'])[0]:.1f} at the start.")
 PY
+[[ $startup == yes ]] || exit 0
+
+# Start-up under Wine: each picture as prelude.jpg in its own folder, beside
+# splash.dll and the timing program.
+win=build/bench-win32
+{ cmake -S . -B "$win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DBUILD_TESTING=OFF &&
+  cmake --build "$win" --target splash startup-latency -j2; } >"$win.build.log" 2>&1 ||
+  fail "Windows build failed, see $win.build.log"
+latency=$win/latency
+rm -rf "$latency"
+mkdir -p "$latency/bundled" "$latency/1920x1080"
+cp assets/prelude.jpg "$latency/bundled/"
+"$build/bench/jpeg-bench" --write 1920x1080_420 "$latency/1920x1080/prelude.jpg"
+cp "$win/bin/splash.dll" "$win/bin/startup-latency.exe" "$latency/"
+(cd "$latency" && "$OLDPWD/cmake/wine-run.sh" "$OLDPWD/$win" startup-latency.exe "$repetitions" bundled 1920x1080) \
+  >"$latency/times.txt" 2>"$latency/wine.log" || fail "startup-latency failed under Wine, see $latency/wine.log"
+
+echo
+echo "| start-up under Wine | size | file read | decode | bitmap copy | window until drawn | sum | mainDLLInit until drawn | decode, CPU time |"
+echo "|---|---|--:|--:|--:|--:|--:|--:|--:|"
+awk '{ printf "| %s | %s | %s | %s | %s | %s | %s | %s | %s |\n", $1 == "bundled" ? "bundled prelude.jpg" : "1920x1080 4:2:0", $2, $3, $4, $5, $6, $7, $8, $9 }' \
+  "$latency/times.txt"
+echo
+echo "Milliseconds; 32-bit splash.dll under Wine on Xvfb, load average $(cut -d' ' -f1 /proc/loadavg) at the end."
+echo "Wall clock, medians of $repetitions, except the last column: CPU time per decode, mean of many."
