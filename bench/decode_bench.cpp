@@ -1,5 +1,6 @@
-// Decoding speed from memory: this decoder against libjpeg-turbo (default and
-// fastest comparable settings) and stb_image (scalar and SSE2), on pictures
+// Decoding speed from memory: this decoder against its own straightforward
+// build, libjpeg-turbo (default and fastest comparable settings) and stb_image
+// (scalar and SSE2), on pictures
 // the program draws and encodes itself. Reported: MP/s per decoder and picture,
 // and, at the end, the ratio of this decoder to each other one in the same run.
 //
@@ -25,6 +26,7 @@
 #define CALLGRIND_STOP_INSTRUMENTATION
 #endif
 
+#include "bench/reference_decoder.h"
 #include "bench/stb_decoders.h"
 #include "bench/test_pictures.h"
 #include "jpeg/alloc.h"
@@ -34,13 +36,14 @@ namespace {
 
 // ---- Decoders -------------------------------------------------------------
 
-enum class Decoder { kThis, kTurbo, kTurboFast, kStbScalar, kStbSimd };
+enum class Decoder { kThis, kReference, kTurbo, kTurboFast, kStbScalar, kStbSimd };
 
 const struct {
     Decoder decoder;
     const char* name;
 } kDecoders[] = {
     {Decoder::kThis, "this"},
+    {Decoder::kReference, "reference"},    // this decoder without its fast paths
     {Decoder::kTurbo, "turbo"},            // libjpeg-turbo defaults: JDCT_ISLOW, fancy upsampling
     {Decoder::kTurboFast, "turbo-fast"},   // JDCT_IFAST, no fancy upsampling
     {Decoder::kStbScalar, "stb-scalar"},   // STBI_NO_SIMD
@@ -98,11 +101,13 @@ bool DecodeOnce(Decoder decoder, const TestPicture& picture, TurboDecoder& turbo
     int width = 0, height = 0;
     unsigned char* rgba = nullptr;
     switch (decoder) {
-    case Decoder::kThis: {
+    case Decoder::kThis:
+    case Decoder::kReference: {
+        auto decode = decoder == Decoder::kThis ? DecodeJpeg : ReferenceDecodeJpeg;
         std::uint32_t* pixels = nullptr;
         std::uint32_t w = 0, h = 0, bitsPerPixel = 0;
-        if (!DecodeJpeg(picture.jpeg.data(), static_cast<std::uint32_t>(picture.jpeg.size()), &pixels, &w,
-                        &h, &bitsPerPixel) ||
+        if (!decode(picture.jpeg.data(), static_cast<std::uint32_t>(picture.jpeg.size()), &pixels, &w, &h,
+                    &bitsPerPixel) ||
             w != picture.width || h != picture.height) {
             FreeBlock(pixels);
             return false;

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # usage: scripts/bench-callgrind.sh [PICTURE]
 # Counts the instructions of one decode of PICTURE (default 1920x1080_420, one
-# of jpeg-bench's pictures) under callgrind: this decoder, libjpeg-turbo's
-# scalar code in its fastest settings (JSIMD_FORCENONE=1) and stb_image without
-# SIMD. Counts are stable on a busy machine, unlike times. Prints a markdown
-# table; the profiles stay in build/bench/callgrind.DECODER.out for
-# callgrind_annotate.
+# of jpeg-bench's pictures) under callgrind: this decoder, its straightforward
+# reference build, libjpeg-turbo's scalar code in its fastest settings
+# (JSIMD_FORCENONE=1) and stb_image without SIMD. Counts are stable on a busy
+# machine, unlike times. Prints a markdown table; the profiles stay in
+# build/bench/callgrind.DECODER.out for callgrind_annotate.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 picture=${1:-1920x1080_420}
@@ -29,6 +29,7 @@ count() {  # count DECODER: instructions of one decode
   echo "$total"
 }
 this=$(count this)
+reference=$(count reference)
 turbo=$(count turbo-fast)
 stb=$(count stb-scalar)
 
@@ -37,6 +38,7 @@ git diff --quiet HEAD -- jpeg || commit="$commit + uncommitted jpeg/ changes"
 echo "| one decode of $picture | instructions | this decoder / other |"
 echo "|---|--:|--:|"
 echo "| this decoder | $this | 1.00 |"
+awk -v t="$this" -v o="$reference" 'BEGIN { printf "| reference build | %d | %.2f |\n", o, t / o }'
 awk -v t="$this" -v o="$turbo" 'BEGIN { printf "| scalar libjpeg-turbo fast | %d | %.2f |\n", o, t / o }'
 awk -v t="$this" -v o="$stb" 'BEGIN { printf "| stb_image scalar | %d | %.2f |\n", o, t / o }'
 echo

@@ -32,7 +32,7 @@ run() {  # run NAME DECODER_REGEX [ENV...]
     --benchmark_out="$build/$name.json" --benchmark_out_format=json \
     >"$build/$name.log" 2>&1 || fail "jpeg-bench ($name) failed, see $build/$name.log"
 }
-run simd 'this|turbo|turbo-fast|stb-scalar|stb-simd'
+run simd 'this|reference|turbo|turbo-fast|stb-scalar|stb-simd'
 run scalar 'this|turbo-fast' JSIMD_FORCENONE=1
 
 commit=$(git rev-parse --short HEAD)
@@ -63,17 +63,19 @@ def mp(value):
 def ratio(a, b):
     return f"{a / b:.2f}" if a and b else "-"
 
-print("| picture | bits/pixel | this decoder | libjpeg-turbo | libjpeg-turbo fast | scalar libjpeg-turbo fast "
-      "| stb_image scalar | stb_image SSE2 | this / scalar turbo fast | this / stb scalar | this / turbo |")
-print("|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|")
+print("| picture | bits/pixel | this decoder | reference build | libjpeg-turbo | libjpeg-turbo fast "
+      "| scalar libjpeg-turbo fast | stb_image scalar | stb_image SSE2 "
+      "| this / reference | this / scalar turbo fast | this / stb scalar | this / turbo |")
+print("|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|")
 for p in pictures:
     width, height = map(int, p.split("_")[0].split("x"))
     bits = int(context.get("bytes " + p, 0)) * 8 / (width * height)
     this, scalar_this = simd.get(("this", p)), scalar.get(("this", p))
-    print(f"| {p} | {bits:.2f} | {mp(this)} | {mp(simd.get(('turbo', p)))} | {mp(simd.get(('turbo-fast', p)))} "
-          f"| {mp(scalar.get(('turbo-fast', p)))} | {mp(simd.get(('stb-scalar', p)))} | {mp(simd.get(('stb-simd', p)))} "
-          f"| {ratio(scalar_this, scalar.get(('turbo-fast', p)))} | {ratio(this, simd.get(('stb-scalar', p)))} "
-          f"| {ratio(this, simd.get(('turbo', p)))} |")
+    print(f"| {p} | {bits:.2f} | {mp(this)} | {mp(simd.get(('reference', p)))} | {mp(simd.get(('turbo', p)))} "
+          f"| {mp(simd.get(('turbo-fast', p)))} | {mp(scalar.get(('turbo-fast', p)))} "
+          f"| {mp(simd.get(('stb-scalar', p)))} | {mp(simd.get(('stb-simd', p)))} "
+          f"| {ratio(this, simd.get(('reference', p)))} | {ratio(scalar_this, scalar.get(('turbo-fast', p)))} "
+          f"| {ratio(this, simd.get(('stb-scalar', p)))} | {ratio(this, simd.get(('turbo', p)))} |")
 print()
 print(f"Megapixels per second, medians of interleaved repetitions (CPU time), this decoder at {sys.argv[3]}; "
       f"{context.get('num_cpus', '?')} CPUs at {context.get('mhz_per_cpu', '?')} MHz, "
