@@ -315,3 +315,40 @@ TEST(SplashWindow, PictureLargerThanTheScreenGetsANegativeOrigin)
     EXPECT_LT(window.left, 0);
     EXPECT_LT(window.top, 0);
 }
+
+TEST(SplashWindow, SecondCallShowsItAgain)
+{
+    // An extra reference keeps one instance of the library for both calls.
+    HMODULE held = LoadLibraryA((ProgramDirectory() / "splash.dll").string().c_str());
+    ASSERT_NE(held, nullptr);
+    ScratchDirectory folder;
+    PutPrelude(folder, "pattern.jpg");
+    const SplashRun first = RunSplash(folder.path(), 0);
+    const SplashRun second = RunSplash(folder.path(), 0);
+    FreeLibrary(held);
+
+    EXPECT_TRUE(first.splash.seen);
+    EXPECT_TRUE(second.splash.seen);
+    EXPECT_EQ(second.result, 1);
+}
+
+TEST(SplashWindow, ShowsTheBundledPicture)
+{
+    ScratchDirectory folder;
+    PutPrelude(folder, "bundled-prelude.jpg");
+    const SplashRun run = RunSplash(folder.path(), 400);
+
+    ASSERT_TRUE(run.splash.seen);
+    const RECT& window = run.splash.window;
+    EXPECT_EQ(window.right - window.left, 480);
+    EXPECT_EQ(window.bottom - window.top, 270);
+    const Picture decoded = DecodeFile(TestPicture("bundled-prelude.jpg"));
+    const Picture& shown = run.splash.content;
+    ASSERT_EQ(shown.width, 478u);
+    ASSERT_EQ(decoded.width, 480u);
+    int mismatches = 0;
+    for (std::uint32_t y = 0; y < shown.height; ++y)
+        for (std::uint32_t x = 0; x < shown.width; ++x)
+            mismatches += shown.at(x, y) != decoded.at(x, y);
+    EXPECT_EQ(mismatches, 0);
+}
