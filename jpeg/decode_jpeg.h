@@ -7,9 +7,9 @@
 
 JPEG_NAMESPACE_BEGIN
 
-// Frames with more pixels than this are refused (result 0): 8K UHD fits,
-// and decoding stays bounded in time for any input.
-inline constexpr std::uint32_t kMaxPixelCount = 1u << 25;
+// Frames with more pixels than this are refused (result 0): 4K UHD
+// (3840 x 2160) fits, and a decode of any input stays well under a second.
+inline constexpr std::uint32_t kMaxPixelCount = 1u << 23;
 
 // Decodes the in-memory stream `data` of `dataSize` bytes.
 // Result 0 when the stream does not begin with SOI, or when the pixel buffer

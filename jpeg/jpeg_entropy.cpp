@@ -66,7 +66,7 @@ namespace {
 // Symbols of codes up to kLookupBits long, found with one look-up: entry p is
 // (length << 8) | value for the shortest code that p's leading bits match,
 // exactly as the linear search finds it, or 0 to fall back to that search.
-constexpr std::uint32_t kLookupBits = 9;
+constexpr std::uint32_t kLookupBits = 11;
 
 struct HuffmanLookup {
     std::uint16_t entries[1 << kLookupBits];
@@ -124,6 +124,20 @@ void JpegWindowOpen(BitWindow& w)
         return;
     w.bits = static_cast<std::uint64_t>(s.currentByte) << 56;
     w.count = static_cast<std::uint32_t>(std::countr_zero(s.bitMask)) + 1;
+    if (s.cursor <= s.dataSize && s.dataSize - s.cursor >= 6) {
+        // Six bytes at once when none of them is 0xFF, the common case.
+        const std::uint8_t* at = s.data + s.cursor;
+        std::uint64_t six = 0;
+        for (std::uint32_t i = 0; i < 6; ++i)
+            six = (six << 8) | at[i];
+        std::uint64_t inverted = ~six & 0xFFFFFFFFFFFFull;  // a zero byte here is an 0xFF there
+        if (((inverted - 0x010101010101ull) & ~inverted & 0x808080808080ull) == 0) {
+            w.bits |= six << (16 - w.count);
+            w.count += 48;
+            w.refillable = true;
+            return;
+        }
+    }
     for (std::uint32_t at = s.cursor; at < s.dataSize && s.data[at] != 0xFF; ++at) {
         w.bits |= static_cast<std::uint64_t>(s.data[at]) << (56 - w.count);
         w.count += 8;
@@ -165,7 +179,7 @@ bool JpegWindowTake(BitWindow& w, std::uint32_t count)
 }
 
 // JpegDecodeHuffman from the window. With 9 bits or more ahead the reader is
-// not at a restart marker; codes longer than the look-up go the long way.
+// not at a restart marker (the byte behind the current one is a window byte); codes longer than the look-up go the long way.
 std::uint16_t JpegWindowHuffman(BitWindow& w, const HuffmanTable& table)
 {
     std::uint32_t available = JpegWindowAvailable(w);
@@ -198,6 +212,32 @@ std::int16_t JpegWindowExtend(BitWindow& w, std::uint16_t n)
     return value;
 }
 
+// A symbol and the value of the magnitude bits behind it: as many as the
+// symbol for DC (sizeMask 0xFF), its low nibble for AC (0x0F); none behind
+// 0xFFFF. Both from one look at the window when they lie inside it.
+std::uint16_t JpegWindowSymbol(BitWindow& w, const HuffmanTable& table, std::uint16_t sizeMask,
+                               std::int16_t* value)
+{
+    std::uint32_t available = JpegWindowAvailable(w);
+    if (available >= kLookupBits) {
+        std::uint64_t ahead = w.bits << w.used;
+        std::uint16_t hit = JpegLookupFor(table).entries[ahead >> (64 - kLookupBits)];
+        std::uint32_t length = hit >> 8;
+        std::uint16_t symbol = hit & 0xFF;
+        std::uint32_t size = symbol & sizeMask;
+        // Short of the window's end, where the load step might meet EOI.
+        if (length != 0 && size <= 16 && length + size < available) {
+            std::uint32_t bits = size == 0 ? 0 : static_cast<std::uint32_t>((ahead << length) >> (64 - size));
+            w.used += length + size;
+            *value = JpegExtend(bits, size);
+            return symbol;
+        }
+    }
+    std::uint16_t symbol = JpegWindowHuffman(w, table);
+    *value = symbol == 0xFFFF ? 0 : JpegWindowExtend(w, symbol & sizeMask);
+    return symbol;
+}
+
 }  // namespace
 
 void JpegBuildHuffmanLookup(const HuffmanTable& table)
@@ -226,8 +266,13 @@ namespace {
 struct BitWindow {};
 void JpegWindowOpen(BitWindow&) {}
 void JpegWindowClose(BitWindow&) {}
-std::uint16_t JpegWindowHuffman(BitWindow&, const HuffmanTable& table) { return JpegDecodeHuffman(table); }
-std::int16_t JpegWindowExtend(BitWindow&, std::uint16_t n) { return JpegReceiveExtend(n); }
+std::uint16_t JpegWindowSymbol(BitWindow&, const HuffmanTable& table, std::uint16_t sizeMask,
+                               std::int16_t* value)
+{
+    std::uint16_t symbol = JpegDecodeHuffman(table);
+    *value = symbol == 0xFFFF ? 0 : JpegReceiveExtend(symbol & sizeMask);
+    return symbol;
+}
 }  // namespace
 #endif
 
@@ -271,12 +316,22 @@ void JpegDecodeBlock(std::int16_t* samples, std::uint16_t dcSelector,
     JpegDecoderState& s = jpegState;
     std::int16_t coefficients[64] = {};
     s.markerSeen = 0;
+#ifndef JPEG_REFERENCE
+    // Behind the end of the data every symbol reads as 0 and sets markerSeen:
+    // the block is its predictor's value alone.
+    if (s.dataExhausted) {
+        s.markerSeen = 1;
+        JpegInverseTransformDc(*predictor, samples, quantSelector);
+        return;
+    }
+    bool anyAc = false;
+#endif
     BitWindow window;
     JpegWindowOpen(window);
 
-    std::uint16_t t = JpegWindowHuffman(window, s.dcTables[dcSelector != 0]);
+    std::int16_t difference;
+    std::uint16_t t = JpegWindowSymbol(window, s.dcTables[dcSelector != 0], 0xFF, &difference);
     if (t != 0xFFFF) {
-        std::int16_t difference = JpegWindowExtend(window, t);
         *predictor = static_cast<std::int16_t>(static_cast<std::uint16_t>(*predictor) +
                                                static_cast<std::uint16_t>(difference));
         coefficients[0] = *predictor;
@@ -285,17 +340,20 @@ void JpegDecodeBlock(std::int16_t* samples, std::uint16_t dcSelector,
     const HuffmanTable& acTable = s.acTables[acSelector != 0];
     std::uint32_t k = 1;  // zig-zag position of the next coefficient
     while (k < 64) {
-        std::uint16_t rs = JpegWindowHuffman(window, acTable);
+        std::int16_t value;
+        std::uint16_t rs = JpegWindowSymbol(window, acTable, 0x0F, &value);
         if (rs == 0xFFFF)
             continue;
         std::uint32_t run = rs >> 4;
         std::uint16_t size = rs & 0x0F;
-        std::int16_t value = JpegWindowExtend(window, size);
         if (size != 0) {
             k += run;
             if (k >= 64)
                 break;
             coefficients[8 * kZigZagRow[k] + kZigZagColumn[k]] = value;
+#ifndef JPEG_REFERENCE
+            anyAc = true;
+#endif
             ++k;
         } else if (run == 15) {
             k += 16;  // ZRL
@@ -305,6 +363,12 @@ void JpegDecodeBlock(std::int16_t* samples, std::uint16_t dcSelector,
     }
     JpegWindowClose(window);
 
+#ifndef JPEG_REFERENCE
+    if (!anyAc) {
+        JpegInverseTransformDc(coefficients[0], samples, quantSelector);
+        return;
+    }
+#endif
     JpegInverseTransform(coefficients, samples, quantSelector);
 }
 

@@ -40,13 +40,20 @@ std::uint32_t JpegPackGrey(std::int16_t sample)
     return 0xFF000000u + static_cast<std::uint32_t>(sample) * 0x10101u;
 }
 
+std::uint32_t JpegPackRgb(std::int16_t red, std::int16_t green, std::int16_t blue)
+{
+    return 0xFF000000u + static_cast<std::uint32_t>(red) * 65536u +
+           static_cast<std::uint32_t>(green) * 256u + static_cast<std::uint32_t>(blue);
+}
+
+#ifdef JPEG_REFERENCE
 std::uint32_t JpegPackColour(std::int16_t luma, std::int16_t cb, std::int16_t cr)
 {
     std::int16_t red, green, blue;
     JpegYCbCrToRgb(luma, cb, cr, &red, &green, &blue);
-    return 0xFF000000u + static_cast<std::uint32_t>(red) * 65536u +
-           static_cast<std::uint32_t>(green) * 256u + static_cast<std::uint32_t>(blue);
+    return JpegPackRgb(red, green, blue);
 }
+#endif
 
 // Skips the RSTn marker at the end of an MCU row and reloads the bit reader.
 // When the row's data ended on a byte boundary the last load has already
@@ -75,6 +82,12 @@ void JpegStoreMcu(const McuLayout& layout, std::uint32_t x, std::uint32_t y,
     std::uint32_t columns = s.frameWidth - x < layout.width ? s.frameWidth - x : layout.width;
     std::uint32_t chromaRowShift = layout.height == 16 ? 1 : 0;
     std::uint32_t chromaColumnShift = layout.width == 16 ? 1 : 0;
+    // Each chroma sample serves up to four pixels: its terms are worked out once.
+    ChromaTerms terms[64];
+    if (layout.colour) {
+        for (std::uint32_t i = 0; i < 64; ++i)
+            terms[i] = JpegChromaTerms(cb[i], cr[i]);
+    }
     std::uint32_t* out = s.pixels + y * s.frameWidth + x;
     for (std::uint32_t row = 0; row < rows; ++row, out += s.frameWidth) {
         // Blocks are 64 samples apart: Y1 right of Y0, Y2 and Y3 below them.
@@ -84,12 +97,12 @@ void JpegStoreMcu(const McuLayout& layout, std::uint32_t x, std::uint32_t y,
                 out[col] = JpegPackGrey(lumaLeft[col]);
             continue;
         }
-        const std::int16_t* cbRow = cb + 8 * (row >> chromaRowShift);
-        const std::int16_t* crRow = cr + 8 * (row >> chromaRowShift);
+        const ChromaTerms* termsRow = terms + 8 * (row >> chromaRowShift);
         for (std::uint32_t col = 0; col < columns; ++col) {
-            std::int16_t sample = lumaLeft[(col >> 3) * 64 + (col & 7)];
-            std::uint32_t i = col >> chromaColumnShift;
-            out[col] = JpegPackColour(sample, cbRow[i], crRow[i]);
+            std::int32_t sample = lumaLeft[(col >> 3) * 64 + (col & 7)];
+            const ChromaTerms& t = termsRow[col >> chromaColumnShift];
+            out[col] = JpegPackRgb(JpegClampSample(sample + t.red), JpegClampSample(sample + t.green),
+                                   JpegClampSample(sample + t.blue));
         }
     }
 }

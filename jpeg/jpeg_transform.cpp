@@ -66,6 +66,19 @@ inline void Butterfly(const std::int32_t p[8], std::int32_t o[8])
 
 }  // namespace
 
+#ifndef JPEG_REFERENCE
+// JpegInverseTransform of a block whose AC coefficients are all 0: both
+// passes take their shortcuts, so one value fills the block.
+void JpegInverseTransformDc(std::int16_t dc, std::int16_t* samples, std::uint16_t quantSelector)
+{
+    const std::uint16_t* q = jpegState.quantTables[quantSelector != 0].multipliers;
+    std::int16_t d = Low16(Mul(dc, q[0]));
+    std::int16_t v = JpegClampSample((d >> 5) + 128);
+    for (std::uint32_t i = 0; i < 64; ++i)
+        samples[i] = v;
+}
+#endif
+
 // Coefficients (natural order) times the prescaled table, columns then rows;
 // samples 0..255 with the level shift.
 void JpegInverseTransform(const std::int16_t* coefficients, std::int16_t* samples,
@@ -78,10 +91,10 @@ void JpegInverseTransform(const std::int16_t* coefficients, std::int16_t* sample
     std::int32_t o[8];
 
     for (std::uint32_t c = 0; c < 8; ++c) {
-        bool acZero = true;
+        std::int32_t ac = 0;
         for (std::uint32_t r = 1; r < 8; ++r)
-            acZero = acZero && coefficients[8 * r + c] == 0;
-        if (acZero) {
+            ac |= coefficients[8 * r + c];
+        if (ac == 0) {
             std::int16_t d = Low16(Mul(coefficients[c], q[c]));
             for (std::uint32_t r = 0; r < 8; ++r)
                 workspace[8 * r + c] = d;
@@ -96,10 +109,10 @@ void JpegInverseTransform(const std::int16_t* coefficients, std::int16_t* sample
 
     for (std::uint32_t r = 0; r < 8; ++r) {
         const std::int16_t* w = workspace + 8 * r;
-        bool acZero = true;
+        std::int32_t ac = 0;
         for (std::uint32_t c = 1; c < 8; ++c)
-            acZero = acZero && w[c] == 0;
-        if (acZero) {
+            ac |= w[c];
+        if (ac == 0) {
             std::int16_t v = JpegClampSample((w[0] >> 5) + 128);
             for (std::uint32_t c = 0; c < 8; ++c)
                 samples[8 * r + c] = v;
