@@ -189,3 +189,32 @@ TEST(HostFileNameRecord, StartupCallRecordsTheBareNameAndReturnsAtOnceWithoutPic
     EXPECT_STREQ(HostFileName, "startup_tests.exe");
     EXPECT_LT(elapsed, std::chrono::milliseconds(1000));
 }
+
+TEST(DialogTemplate, IsACaptionlessBorderedPopupWithoutControls)
+{
+    HMODULE library = LoadLibraryExA((ProgramDirectory() / "splash.dll").string().c_str(), nullptr,
+                                     LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(library, nullptr);
+    HRSRC found = FindResourceA(library, MAKEINTRESOURCEA(209), MAKEINTRESOURCEA(5));  // RT_DIALOG
+    ASSERT_NE(found, nullptr);
+    const auto* bytes = static_cast<const std::uint8_t*>(LockResource(LoadResource(library, found)));
+    ASSERT_NE(bytes, nullptr);
+    ASSERT_GE(SizeofResource(library, found), sizeof(DLGTEMPLATE) + 6);
+
+    DLGTEMPLATE header;
+    std::memcpy(&header, bytes, sizeof(header));
+    EXPECT_EQ(header.style, 0x80800000u);  // WS_POPUP | WS_BORDER
+    EXPECT_EQ(header.dwExtendedStyle, 0u);
+    EXPECT_EQ(header.cdit, 0);
+    EXPECT_EQ(header.x, 0);
+    EXPECT_EQ(header.y, 0);
+    EXPECT_EQ(header.cx, 320);
+    EXPECT_EQ(header.cy, 218);
+    // No menu, no class, no title: three empty words follow the header.
+    std::uint16_t trailing[3];
+    std::memcpy(trailing, bytes + sizeof(DLGTEMPLATE), sizeof(trailing));
+    EXPECT_EQ(trailing[0], 0);
+    EXPECT_EQ(trailing[1], 0);
+    EXPECT_EQ(trailing[2], 0);
+    FreeLibrary(library);
+}
