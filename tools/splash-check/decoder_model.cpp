@@ -75,6 +75,8 @@ public:
         }
     }
 
+    std::uint64_t Cursor() const { return cursor_; }
+
 private:
     std::uint8_t ReadByte()
     {
@@ -202,7 +204,9 @@ private:
 DecoderView ModelDecoder(std::span<const std::uint8_t> bytes)
 {
     DecoderView view;
-    Replay(bytes, view).Run();
+    Replay replay(bytes, view);
+    replay.Run();
+    view.endOffset = replay.Cursor();
     return view;
 }
 

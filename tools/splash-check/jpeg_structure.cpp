@@ -38,8 +38,10 @@ struct Walker {
     std::uint16_t restartInterval = 0;
     bool sawDhp = false;
 
-    void Problem(std::string text)
+    // `layout`: the segments themselves are broken, not just the data cut short.
+    void Problem(std::string text, bool layout = true)
     {
+        out.layoutBroken |= layout;
         if (out.problems.size() < 64)
             out.problems.push_back(std::move(text));
     }
@@ -194,7 +196,7 @@ struct Walker {
         }
         s.dataLength = p - s.dataOffset;
         if (p >= size)
-            Problem("the data ends inside the scan" + At(offset));
+            Problem("the data ends inside the scan" + At(offset), false);
 
         if (out.frame && out.scanCount <= 16) {  // only the first scans matter
             ScanTables tables;
@@ -205,7 +207,7 @@ struct Walker {
             std::string problem = WalkScan(b.All(), *out.frame, tables, s);
             if (!problem.empty()) {
                 s.dataDamaged = true;
-                Problem(problem + " of the scan" + At(offset));
+                Problem(problem + " of the scan" + At(offset), false);
             }
         }
         if (out.scans.size() < kMaxListed)
@@ -418,7 +420,7 @@ struct Walker {
             pos = next;
         }
         if (!out.eoiPresent)
-            Problem("no end-of-image marker (FF D9)");
+            Problem("no end-of-image marker (FF D9)", false);
     }
 };
 

@@ -128,7 +128,8 @@ struct JpegStructure {
     bool eoiPresent = false;
     std::uint32_t eoiOffset = 0;
     std::uint32_t bytesAfterEoi = 0;
-    std::vector<std::string> problems;  // where the file breaks the layout
+    std::vector<std::string> problems;  // where the file breaks the layout, or ends early
+    bool layoutBroken = false;          // a problem other than missing or cut entropy-coded data
 };
 
 // Walks `bytes` from SOI to EOI (or to where the layout breaks).

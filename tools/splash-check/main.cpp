@@ -47,7 +47,7 @@ chroma-sampling quant-16bit third-quant-table third-huffman-table
 table-index dht-passed-over dqt-passed-over sos-before-tables no-scan
 scan-never-starts scan-components other-scan multiple-scans no-tables
 tables-differ restart-placement thumbnail hidden-marker fill-byte
-orientation damaged truncated decode-failed
+orientation damaged truncated malformed decode-failed
 
 JSON (format 1; keys always present, in this order; offsets are byte
 offsets in the file; absent values are null):

@@ -76,6 +76,11 @@ public:
         CheckRestarts();
         CheckHiddenMarkers();
         CheckExtras();
+        if (s_.layoutBroken && !s_.problems.empty())
+            Add("malformed",
+                "the file breaks the JPEG layout (" + s_.problems.front() +
+                    "); the splash decoder searches past such damage, so what it shows cannot be trusted",
+                "re-save the picture with a standard encoder (cjpeg, ImageMagick, Pillow)");
         return Finish();
     }
 
@@ -182,6 +187,12 @@ private:
             std::string ids;
             for (const FrameComponent& c : f.components)
                 ids += (ids.empty() ? "" : ", ") + std::to_string(c.id);
+            if (firstScan_ != nullptr) {
+                ids += " (scan:";
+                for (std::size_t i = 0; i < firstScan_->components.size() && i < 4; ++i)
+                    ids += " " + std::to_string(firstScan_->components[i].id);
+                ids += ")";
+            }
             Add("component-ids", "component identifiers " + ids + ": the decoder knows only 1, 2 and 3",
                 "use an encoder that numbers the components 1, 2, 3 (libjpeg, cjpeg, ImageMagick, Pillow do)");
         }
@@ -296,12 +307,23 @@ private:
             return;
         }
         if (!v_.scanStarted) {
-            blank_ = true;
+            // Without a scan start the decoder decodes whatever follows the
+            // point where its search stopped: nothing at the end of the file,
+            // garbage behind an early EOI.
+            bool decodesRest = (v_.scanComponentCount == 1 || v_.scanComponentCount == 3) &&
+                               v_.endOffset < s_.fileSize;
+            blank_ = !decodesRest;
+            std::string effect = decodesRest ? ", so no scan starts; the decoder decodes the " +
+                                                   std::to_string(s_.fileSize - v_.endOffset) +
+                                                   " bytes behind the end marker at offset " +
+                                                   Num(static_cast<std::uint32_t>(v_.endOffset - 2)) +
+                                                   " as the picture, which comes out as noise"
+                                             : ", so no scan starts and the splash is flat";
             Add("scan-never-starts",
                 "the decoder starts a colour scan only after reading exactly two quantisation, two DC and two "
                 "AC tables from the file; it read " +
                     std::to_string(v_.quantTableCount) + ", " + std::to_string(v_.dcTableCount) + " and " +
-                    std::to_string(v_.acTableCount) + ", so no scan starts and the splash is flat",
+                    std::to_string(v_.acTableCount) + effect,
                 "use two quantisation tables and two Huffman table pairs (luma, chroma), the default of "
                 "libjpeg, cjpeg, ImageMagick and Pillow");
             return;
