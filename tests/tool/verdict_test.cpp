@@ -139,6 +139,19 @@ Bytes WithoutFrame()
     return Erase(jpeg, sof, SegmentAt(jpeg, sof).size());
 }
 
+// The Huffman tables moved behind the scan's data.
+Bytes WithTablesAfterTheScan()
+{
+    Bytes jpeg = Encode(Grey());
+    Bytes tables;
+    for (std::size_t at = FindMarker(jpeg, 0xC4); jpeg[at + 1] == 0xC4;) {
+        Bytes segment = SegmentAt(jpeg, at);
+        tables.insert(tables.end(), segment.begin(), segment.end());
+        jpeg = Erase(jpeg, at, segment.size());
+    }
+    return Insert(jpeg, jpeg.size() - 2, tables);
+}
+
 // Sixteen 1-bits at the start of the scan: no code of libjpeg's tables.
 Bytes WithUndecodableData()
 {
@@ -246,6 +259,7 @@ const VerdictCase kCases[] = {
      Outcome::Flat},
     {"abbreviated_without_tables", [] { return EncodeWith([](auto& o) { o.omitTables = true; }, Grey()); },
      {"sos-before-tables", "no-tables"}, "blank", Outcome::Flat},
+    {"tables_after_the_scan", WithTablesAfterTheScan, {"sos-before-tables", "no-tables"}, "blank", Outcome::Flat},
     {"exif_orientation", [] { return WithExif(6, false); }, {"orientation"}, "wrong", Outcome::Reference},
     {"larger_than_screen",
      [] { return EncodeWith([](auto& o) { o.width = 2000; o.height = 1100; }, Grey()); },
