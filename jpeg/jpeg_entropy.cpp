@@ -63,25 +63,13 @@ static std::int16_t JpegExtend(std::uint32_t v, std::uint32_t n)
 #ifndef JPEG_REFERENCE
 namespace {
 
-// Symbols of codes up to kLookupBits long, found with one look-up: entry p is
-// (length << 8) | value for the shortest code that p's leading bits match,
-// exactly as the linear search finds it, or 0 to fall back to that search.
-constexpr std::uint32_t kLookupBits = 11;
-
-struct HuffmanLookup {
-    std::uint16_t entries[1 << kLookupBits];
-};
-
-HuffmanLookup dcLookups[2];
-HuffmanLookup acLookups[2];
-
 HuffmanLookup& JpegLookupFor(const HuffmanTable& table)
 {
-    const JpegDecoderState& s = jpegState;
-    if (&table == &s.dcTables[0]) return dcLookups[0];
-    if (&table == &s.dcTables[1]) return dcLookups[1];
-    if (&table == &s.acTables[0]) return acLookups[0];
-    return acLookups[1];
+    JpegDecoderState& s = jpegState;
+    if (&table == &s.dcTables[0]) return s.dcLookups[0];
+    if (&table == &s.dcTables[1]) return s.dcLookups[1];
+    if (&table == &s.acTables[0]) return s.acLookups[0];
+    return s.acLookups[1];
 }
 
 // Takes `count` bits, leaving the reader where as many JpegReadBit calls

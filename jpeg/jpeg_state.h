@@ -23,6 +23,17 @@ struct QuantTable {
     std::uint16_t multipliers[64];  // natural order, prescaled, >> 12
 };
 
+#ifndef JPEG_REFERENCE
+// Symbols of codes up to kLookupBits long, found with one look-up: entry p is
+// (length << 8) | value for the shortest code that p's leading bits match,
+// exactly as the linear search finds it, or 0 to fall back to that search.
+inline constexpr std::uint32_t kLookupBits = 11;
+
+struct HuffmanLookup {
+    std::uint16_t entries[1 << kLookupBits];
+};
+#endif
+
 struct JpegDecoderState {
     std::uint16_t frameHeight;
     std::uint16_t frameWidth;
@@ -48,6 +59,12 @@ struct JpegDecoderState {
     std::uint32_t dataSize;
     bool dataExhausted;                 // a read at or past dataSize happened
     std::uint32_t* pixels;              // this call's pixel buffer
+#ifndef JPEG_REFERENCE
+    // Derived from dcTables and acTables whenever a definition changes them
+    // (JpegBuildHuffmanLookup); all zero is always safe.
+    HuffmanLookup dcLookups[2];
+    HuffmanLookup acLookups[2];
+#endif
 };
 
 extern JpegDecoderState jpegState;
