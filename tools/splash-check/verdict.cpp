@@ -3,6 +3,7 @@
 #include "verdict.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "jpeg/decode_jpeg.h"
@@ -10,11 +11,10 @@
 namespace splash {
 namespace {
 
+// Offsets are printed in decimal, as in the structure listing.
 std::string Num(std::uint32_t offset)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "%u", offset);
-    return text;
+    return std::to_string(offset);
 }
 
 std::string Size(unsigned width, unsigned height)
@@ -113,7 +113,6 @@ private:
             return;
         }
         const FrameInfo& f = *s_.frame;
-        const std::string fix = "save as baseline (sequential) JPEG; turn off \"progressive\"";
         if (f.kind == FrameKind::Progressive)
             Add("progressive", "progressive JPEG (" + MarkerName(f.code) + "): the decoder reads only baseline frames",
                 "save as baseline JPEG: turn off \"progressive\" (cjpeg without -progressive, "
@@ -125,7 +124,8 @@ private:
             Add("lossless", "lossless JPEG (" + MarkerName(f.code) + "): the decoder reads only DCT baseline frames",
                 "save as an ordinary (lossy) baseline JPEG");
         if (f.hierarchical)
-            Add("hierarchical", "hierarchical JPEG: the decoder reads only single-frame baseline files", fix);
+            Add("hierarchical", "hierarchical JPEG: the decoder reads only single-frame baseline files",
+                "save as an ordinary baseline JPEG");
         if (f.precision != 8)
             Add("precision", std::to_string(f.precision) + "-bit samples: the decoder reads only 8-bit samples",
                 "save with 8 bits per sample (8-bit colour depth)");
