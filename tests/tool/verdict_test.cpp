@@ -181,6 +181,14 @@ Bytes EncodeWith(std::function<void(EncodeOptions&)> edit, EncodeOptions o = Col
     return Encode(With(edit, o));
 }
 
+// A 0xFF fill byte in front of the first restart marker.
+Bytes WithFillByteBeforeRestart()
+{
+    Bytes jpeg = EncodeWith([](auto& o) { o.restartInRows = 1; });
+    std::size_t rst = FindMarker(jpeg, 0xD0, FindMarker(jpeg, 0xDA));
+    return Insert(jpeg, rst, {0xFF});
+}
+
 // --- the cases ----------------------------------------------------------------
 
 const VerdictCase kCases[] = {
@@ -251,6 +259,9 @@ const VerdictCase kCases[] = {
      {"restart-placement"}, "wrong", Outcome::Differs},
     {"restart_every_mcu", [] { return EncodeWith([](auto& o) { o.restartInterval = 1; }); },
      {"restart-placement"}, "wrong", Outcome::Differs},
+    {"restart_interval_beyond_the_picture", [] { return EncodeWith([](auto& o) { o.restartInterval = 1000; }); },
+     {"restart-placement"}, "wrong", Outcome::Differs},
+    {"fill_byte_before_restart", WithFillByteBeforeRestart, {"fill-byte"}, "wrong", Outcome::Differs},
     {"separate_scans", [] { return EncodeWith([](auto& o) { o.separateScans = true; o.h[0] = o.v[0] = 1; }); },
      {"multiple-scans"}, "wrong", Outcome::Grey},
     {"exif_thumbnail", [] { return WithExif(1, true); },

@@ -189,6 +189,7 @@ struct Walker {
                 if (s.restarts.size() < kMaxListed)
                     s.restarts.push_back({j - 1, static_cast<std::uint8_t>(code - 0xD0), 0});
                 ++s.restartCount;
+                s.paddedRestarts += j - 1 > p;
                 p = j + 1;
             } else {
                 break;

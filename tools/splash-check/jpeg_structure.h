@@ -86,6 +86,7 @@ struct ScanInfo {
     std::uint32_t dataLength;       // up to the marker that ends the scan
     std::vector<RestartRecord> restarts;
     std::uint32_t restartCount;     // may exceed restarts.size()
+    std::uint32_t paddedRestarts;   // restart markers with 0xFF fill bytes in front
     bool mcusCounted;               // the entropy-coded data was walked
     std::uint32_t mcusExpected;     // from the frame size and sampling
     std::uint32_t mcusDecoded;      // complete MCUs found in the data

@@ -413,6 +413,11 @@ private:
         } else {
             fine = taken == 0 || v_.restartInterval == perRow;
         }
+        if (scan.paddedRestarts > 0)
+            Add("fill-byte",
+                std::to_string(scan.paddedRestarts) +
+                    " restart markers have 0xFF fill bytes in front; the decoder takes the fill bytes for the marker",
+                "re-save the file with a standard encoder (cjpeg, ImageMagick, Pillow) so no fill bytes stand before markers");
         if (!fine) {
             std::string what = "restart interval " + std::to_string(v_.restartInterval) + " MCUs with " +
                                std::to_string(scan.restartCount) + " restart markers; the decoder takes one at the end of each of the first " +
