@@ -12,6 +12,7 @@ class Replay {
 public:
     Replay(std::span<const std::uint8_t> bytes, DecoderView& view) : bytes_(bytes), v_(view) {}
 
+    // The marker search from SOI to the scan start, EOI or the end of the data.
     void Run()
     {
         v_.startsWithSoi = ReadByte() == 0xFF && ReadByte() == 0xD8;
@@ -99,6 +100,7 @@ private:
             v_.actions.push_back({offset, code, parsed});
     }
 
+    // SOF0/SOF1 as the decoder reads it: nothing kept unless 8-bit.
     void ParseFrame(std::uint32_t offset)
     {
         ReadWord();
@@ -124,6 +126,7 @@ private:
         }
     }
 
+    // DHT: every table counted; indexes above 0 all land in table 1.
     void ParseHuffman()
     {
         std::uint16_t length = ReadWord();
@@ -144,6 +147,7 @@ private:
         } while (position < length && !exhausted_);
     }
 
+    // DQT: stops at a 16-bit table; indexes above 1 are counted but not kept.
     void ParseQuant()
     {
         std::uint16_t length = ReadWord();
@@ -165,6 +169,7 @@ private:
         } while (position < length && !exhausted_);
     }
 
+    // SOS: refused at a count other than 1 and 3 or an unknown identifier.
     void ParseScan()
     {
         ReadWord();

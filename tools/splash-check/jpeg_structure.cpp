@@ -26,6 +26,7 @@ private:
     std::span<const std::uint8_t> data_;
 };
 
+// SOF0..SOF15 without DHT, JPG and DAC.
 bool IsFrameCode(std::uint8_t code)
 {
     return code >= 0xC0 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC;
@@ -53,6 +54,7 @@ struct Walker {
         return text;
     }
 
+    // SOFn: kind, precision, size, components; only the first frame is kept.
     void ReadFrame(std::uint32_t offset, std::uint8_t code, std::uint32_t begin, std::uint32_t end)
     {
         ++out.frameCount;
@@ -88,6 +90,7 @@ struct Walker {
         out.frame = f;
     }
 
+    // DQT: every table of the segment, and which index it now fills.
     void ReadQuantTables(std::uint32_t begin, std::uint32_t end)
     {
         std::uint32_t p = begin;
@@ -105,6 +108,7 @@ struct Walker {
         }
     }
 
+    // DHT: every table of the segment with its counts and symbols.
     void ReadHuffmanTables(std::uint32_t begin, std::uint32_t end)
     {
         std::uint32_t p = begin;
@@ -133,6 +137,7 @@ struct Walker {
         }
     }
 
+    // The listed table whose record starts at `offset`.
     const HuffmanTableRecord* TableAt(std::int64_t offset)
     {
         if (offset < 0)
@@ -216,6 +221,7 @@ struct Walker {
         return p;
     }
 
+    // APPn: what kind of data it carries, and any JPEG thumbnail inside.
     void ReadApp(std::uint32_t offset, std::uint8_t number, std::uint32_t begin, std::uint32_t end)
     {
         AppRecord a{};
@@ -312,6 +318,7 @@ struct Walker {
         }
     }
 
+    // COM: the text, printable ASCII only.
     void ReadComment(std::uint32_t offset, std::uint32_t begin, std::uint32_t end)
     {
         CommentRecord c{offset, {}};
@@ -323,6 +330,7 @@ struct Walker {
             out.comments.push_back(std::move(c));
     }
 
+    // From SOI to EOI by segment lengths; resynchronises on stray bytes.
     void Run()
     {
         std::uint32_t size = b.Size();

@@ -87,6 +87,7 @@ private:
     bool afterKey_ = false;
 };
 
+// frame {...}
 void WriteFrame(JsonWriter& j, const FrameInfo& f)
 {
     j.BeginObject();
@@ -112,6 +113,7 @@ void WriteFrame(JsonWriter& j, const FrameInfo& f)
     j.EndObject();
 }
 
+// One entry of scans [...], with its restart markers.
 void WriteScan(JsonWriter& j, const ScanInfo& s)
 {
     j.BeginObject();
@@ -158,6 +160,7 @@ void WriteScan(JsonWriter& j, const ScanInfo& s)
     j.EndObject();
 }
 
+// One entry of app_segments [...].
 void WriteApp(JsonWriter& j, const AppRecord& a)
 {
     j.BeginObject();
@@ -187,6 +190,7 @@ void WriteApp(JsonWriter& j, const AppRecord& a)
     j.EndObject();
 }
 
+// structure {...}: everything the structure reader found.
 void WriteStructure(JsonWriter& j, const JpegStructure& s)
 {
     j.BeginObject();
@@ -270,6 +274,7 @@ void WriteStructure(JsonWriter& j, const JpegStructure& s)
     j.EndObject();
 }
 
+// decoder {...}: what the decoder's header phase will end with.
 void WriteDecoder(JsonWriter& j, const DecoderView& v)
 {
     j.BeginObject();

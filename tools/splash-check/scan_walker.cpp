@@ -15,6 +15,7 @@ struct Decoder {
     const std::vector<std::uint8_t>* symbols = nullptr;
 };
 
+// Code ranges per length from a table's counts.
 Decoder BuildDecoder(const HuffmanTableRecord& table)
 {
     Decoder d{};
@@ -97,6 +98,7 @@ int DecodeSymbol(BitSource& bits, const Decoder& d)
     return -2;
 }
 
+// Magnitude bits, read and dropped; false at the end of the bits.
 bool SkipBits(BitSource& bits, int n)
 {
     for (int i = 0; i < n; ++i)
@@ -137,6 +139,7 @@ int SkipBlock(BitSource& bits, const Decoder& dc, const Decoder& ac)
     return 1;
 }
 
+// a / b rounded up.
 std::uint32_t CeilDiv(std::uint32_t a, std::uint32_t b) { return (a + b - 1) / b; }
 
 }  // namespace

@@ -7,11 +7,13 @@
 namespace splash {
 namespace {
 
+// "HxV".
 std::string Sampling(const FrameComponent& c)
 {
     return std::to_string(c.h) + "x" + std::to_string(c.v);
 }
 
+// Markers, frame, tables, scans with their restarts, APP segments, comments, EOI.
 void PrintStructure(std::ostream& out, const JpegStructure& s)
 {
     out << "structure:\n";
