@@ -144,6 +144,25 @@ TEST(StructureTest, ReadsAppSegmentsCommentsAndTrailingBytes)
     EXPECT_EQ(s.frame->width, 64);
 }
 
+TEST(StructureTest, ReadsExifInBothByteOrders)
+{
+    Bytes thumbnail = Encode(Sized(8, 8, 1));
+    for (bool motorola : {false, true}) {
+        // Padding behind the thumbnail: its length must come from IFD1.
+        Bytes payload = ExifPayload(8, thumbnail, motorola);
+        payload.insert(payload.end(), 10, 0);
+        EncodeOptions o;
+        o.markers = {{0xE1, payload}};
+        Bytes jpeg = Encode(o);
+        JpegStructure s = ReadJpegStructure(jpeg);
+        ASSERT_EQ(s.apps.size(), 2u);
+        EXPECT_EQ(s.apps[1].exifOrientation, 8) << motorola;
+        ASSERT_TRUE(s.apps[1].hasThumbnail) << motorola;
+        EXPECT_EQ(s.apps[1].thumbnailLength, thumbnail.size()) << motorola;
+        EXPECT_EQ(jpeg[s.apps[1].thumbnailOffset + 1], 0xD8);
+    }
+}
+
 TEST(StructureTest, ReadsAdobeTransformAndComponentIdentifiers)
 {
     EncodeOptions o;

@@ -213,13 +213,28 @@ Bytes Erase(Bytes jpeg, std::size_t offset, std::size_t count)
     return jpeg;
 }
 
-Bytes ExifPayload(int orientation, const Bytes& thumbnail)
+Bytes ExifPayload(int orientation, const Bytes& thumbnail, bool motorola)
 {
-    // "Exif\0\0", then a little-endian TIFF: IFD0 at 8 (one entry), IFD1 at 26
-    // (two entries), thumbnail at 56.
-    Bytes p = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0};
-    auto u16 = [&](unsigned v) { p.push_back(v & 0xFF); p.push_back((v >> 8) & 0xFF); };
-    auto u32 = [&](unsigned v) { u16(v & 0xFFFF); u16(v >> 16); };
+    // "Exif\0\0", then a TIFF: IFD0 at 8 (one entry), IFD1 at 26 (two
+    // entries), thumbnail at 56.
+    Bytes p = {'E', 'x', 'i', 'f', 0, 0};
+    auto u16 = [&](unsigned v) {
+        std::uint8_t low = v & 0xFF, high = (v >> 8) & 0xFF;
+        p.insert(p.end(), motorola ? std::initializer_list<std::uint8_t>{high, low}
+                                   : std::initializer_list<std::uint8_t>{low, high});
+    };
+    auto u32 = [&](unsigned v) {
+        if (motorola) {
+            u16(v >> 16);
+            u16(v & 0xFFFF);
+        } else {
+            u16(v & 0xFFFF);
+            u16(v >> 16);
+        }
+    };
+    u16(motorola ? 0x4D4D : 0x4949);
+    u16(42);
+    u32(8);
     u16(1);
     u16(0x0112); u16(3); u32(1); u16(static_cast<unsigned>(orientation)); u16(0);
     u32(thumbnail.empty() ? 0 : 26);

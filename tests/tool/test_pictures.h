@@ -61,7 +61,7 @@ Bytes Insert(Bytes jpeg, std::size_t offset, const Bytes& bytes);
 Bytes Erase(Bytes jpeg, std::size_t offset, std::size_t count);
 
 // An APP1 Exif payload: IFD0 with the orientation tag; IFD1 pointing at the
-// thumbnail when one is given.
-Bytes ExifPayload(int orientation, const Bytes& thumbnail = {});
+// thumbnail when one is given. Intel byte order, or Motorola.
+Bytes ExifPayload(int orientation, const Bytes& thumbnail = {}, bool motorola = false);
 
 }  // namespace splash_test
