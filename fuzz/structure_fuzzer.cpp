@@ -1,0 +1,55 @@
+// splash-check's structure reader on any bytes: it must stay inside the input,
+// keep its lists bounded and report only offsets that lie in the file.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "fuzz/fuzz_check.h"
+#include "jpeg_structure.h"
+
+namespace {
+
+// The first record that points outside the file or a list past its bound.
+std::string CheckStructure(const splash::JpegStructure& s, std::size_t size)
+{
+    if (s.fileSize != size)
+        return "file size " + std::to_string(s.fileSize) + " for " + std::to_string(size) + " bytes";
+    if (s.markers.size() > splash::kMaxListed || s.scans.size() > splash::kMaxListed ||
+        s.apps.size() > splash::kMaxListed || s.comments.size() > splash::kMaxListed ||
+        s.quantTables.size() > splash::kMaxListed || s.huffmanTables.size() > splash::kMaxListed)
+        return "a list grew past kMaxListed";
+    for (const splash::MarkerRecord& m : s.markers) {
+        if (m.offset + 1 >= size)
+            return "marker at offset " + std::to_string(m.offset) + " past the end";
+        splash::MarkerName(m.code);
+    }
+    for (const splash::ScanInfo& scan : s.scans) {
+        if (std::uint64_t{scan.dataOffset} + scan.dataLength > size)
+            return "scan data at " + std::to_string(scan.dataOffset) + " runs past the end";
+        if (scan.restarts.size() > splash::kMaxListed)
+            return "restart list grew past kMaxListed";
+        for (const splash::RestartRecord& r : scan.restarts)
+            if (r.offset + 1 >= size)
+                return "restart marker at " + std::to_string(r.offset) + " past the end";
+    }
+    for (const splash::AppRecord& app : s.apps)
+        if (app.hasThumbnail && std::uint64_t{app.thumbnailOffset} + app.thumbnailLength > size)
+            return "thumbnail runs past the end";
+    for (const splash::CommentRecord& c : s.comments)
+        if (c.text.size() > 200)
+            return "comment text of " + std::to_string(c.text.size()) + " bytes";
+    if (s.eoiPresent && s.eoiOffset + 1 >= size)
+        return "EOI past the end";
+    if (s.frame)
+        splash::FrameKindName(s.frame->kind);
+    return {};
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const splash::JpegStructure structure = splash::ReadJpegStructure({data, size});
+    FailIf(CheckStructure(structure, size), "structure reader");
+    return 0;
+}

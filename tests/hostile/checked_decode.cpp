@@ -1,0 +1,127 @@
+// DecodeJpeg with its result, out-parameters, allocation and pixels checked.
+#include "tests/hostile/checked_decode.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "jpeg/alloc.h"
+#include "jpeg/decode_jpeg.h"
+#include "tests/decoder/jpeg_stream_builder.h"
+#include "tests/hostile/counting_alloc.h"
+
+namespace hostile {
+
+// From reference_decoder.cpp.
+std::int32_t ReferenceDecodeJpeg(const std::uint8_t* data, std::uint32_t dataSize,
+                                 std::uint32_t** pixelsOut, std::uint32_t* widthOut,
+                                 std::uint32_t* heightOut, std::uint32_t* bitsPerPixelOut);
+void ResetReferenceDecoder();
+
+namespace {
+
+constexpr std::uint32_t kUntouched = 0xDEADBEEF;
+
+template <typename... Args>
+std::string Format(const char* format, Args... args)
+{
+    char line[200];
+    std::snprintf(line, sizeof line, format, args...);
+    return line;
+}
+
+// The first pixel that is neither still zero nor 0xFF in its top byte.
+std::string CheckPixels(const std::vector<std::uint32_t>& pixels)
+{
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        if (pixels[i] != 0 && (pixels[i] >> 24) != 0xFF)
+            return Format("pixel %zu is 0x%08" PRIX32 ": neither zero nor 0xFF on top", i, pixels[i]);
+    }
+    return {};
+}
+
+}  // namespace
+
+void ResetDecoders()
+{
+    jpegtest::ResetDecoder();
+    ResetReferenceDecoder();
+}
+
+Outcome DecodeChecked(Decoder decoder, std::span<const std::uint8_t> stream)
+{
+    static std::uint32_t sentinel;
+    std::uint32_t* pixels = &sentinel;
+    std::uint32_t width = kUntouched, height = kUntouched, bitsPerPixel = kUntouched;
+    const AllocationLog before = allocationLog;
+    auto decode = decoder == Decoder::kFast ? &DecodeJpeg : &ReferenceDecodeJpeg;
+    Outcome out;
+    out.result = decode(stream.data(), static_cast<std::uint32_t>(stream.size()), &pixels, &width,
+                        &height, &bitsPerPixel);
+    const std::uint32_t blocks = allocationLog.blocks - before.blocks;
+
+    if (out.result == 0) {
+        if (pixels != &sentinel || width != kUntouched || height != kUntouched || bitsPerPixel != kUntouched)
+            out.problem = "result 0 but an out-parameter was written";
+        else if (blocks != 0 || allocationLog.live != before.live)
+            out.problem = Format("result 0 but %" PRIu32 " blocks were allocated", blocks);
+        return out;
+    }
+    if (out.result != 1)
+        return {out.result, 0, 0, {}, Format("result %" PRId32 ", neither 0 nor 1", out.result)};
+    if (blocks != 1 || pixels != allocationLog.lastBlock) {
+        if (pixels != &sentinel)
+            FreeBlock(pixels);
+        return {1, 0, 0, {}, Format("result 1 with %" PRIu32 " blocks allocated, not one pixel buffer", blocks)};
+    }
+
+    out.width = width;
+    out.height = height;
+    const std::uint64_t pixelCount = std::uint64_t{width} * height;
+    if (bitsPerPixel != 32)
+        out.problem = Format("%" PRIu32 " bits per pixel", bitsPerPixel);
+    else if (width > 0xFFFF || height > 0xFFFF || pixelCount > kMaxPixelCount)
+        out.problem = Format("a %" PRIu32 " x %" PRIu32 " frame was accepted", width, height);
+    else if (allocationLog.lastSize != pixelCount * 4)
+        out.problem = Format("%" PRIu32 " x %" PRIu32 " pixels in a buffer of %" PRIu32 " bytes", width,
+                             height, allocationLog.lastSize);
+    else {
+        out.pixels.assign(pixels, pixels + pixelCount);
+        out.problem = CheckPixels(out.pixels);
+    }
+    FreeBlock(pixels);
+    return out;
+}
+
+std::vector<std::span<const std::uint8_t>> SplitStreams(std::span<const std::uint8_t> input)
+{
+    std::vector<std::span<const std::uint8_t>> streams;
+    std::size_t start = 0;
+    for (std::size_t i = 1; i + 1 < input.size(); ++i) {
+        if (input[i] == 0xFF && input[i + 1] == 0xD8 && i > start) {
+            streams.push_back(input.subspan(start, i - start));
+            start = i;
+        }
+    }
+    streams.push_back(input.subspan(start));
+    return streams;
+}
+
+std::string CompareOutcomes(const Outcome& fast, const Outcome& reference)
+{
+    if (fast.result != reference.result || fast.width != reference.width || fast.height != reference.height)
+        return Format("fast: result %" PRId32 ", %" PRIu32 " x %" PRIu32 "; reference: result %" PRId32
+                      ", %" PRIu32 " x %" PRIu32,
+                      fast.result, fast.width, fast.height, reference.result, reference.width,
+                      reference.height);
+    for (std::size_t i = 0; i < fast.pixels.size() && i < reference.pixels.size(); ++i) {
+        if (fast.pixels[i] != reference.pixels[i])
+            return Format("pixel %zu (x %zu, y %zu): fast 0x%08" PRIX32 ", reference 0x%08" PRIX32, i,
+                          fast.width ? i % fast.width : 0, fast.width ? i / fast.width : 0,
+                          fast.pixels[i], reference.pixels[i]);
+    }
+    if (fast.pixels.size() != reference.pixels.size())
+        return "pixel counts differ";
+    return {};
+}
+
+}  // namespace hostile

@@ -1,0 +1,37 @@
+// DecodeJpeg run with its promises checked: the result, the out-parameters,
+// the one allocation and every pixel. Shared by the hostile-picture tests and
+// the fuzz targets; also runs the reference build of the decoder on the same
+// stream, so that the fast paths can be held to it.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace hostile {
+
+struct Outcome {
+    std::int32_t result = 0;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::vector<std::uint32_t> pixels;  // copied out; the block itself is freed
+    std::string problem;                // the first broken promise; empty when none
+};
+
+enum class Decoder { kFast, kReference };
+
+// Both decoders back to the state of the process's first call.
+void ResetDecoders();
+
+// One DecodeJpeg call of `decoder`, on whatever state the earlier calls left.
+Outcome DecodeChecked(Decoder decoder, std::span<const std::uint8_t> stream);
+
+// An input of the sequence fuzz target cut into streams: a new stream begins
+// at every SOI marker but one at the very start.
+std::vector<std::span<const std::uint8_t>> SplitStreams(std::span<const std::uint8_t> input);
+
+// Empty when the two outcomes are the same picture, else what differs.
+std::string CompareOutcomes(const Outcome& fast, const Outcome& reference);
+
+}  // namespace hostile

@@ -1,0 +1,19 @@
+// The library's allocator for the hostile tests and the fuzz targets: linked
+// in place of jpeg/alloc.cpp, it hands out exactly the bytes asked for (so
+// that the sanitizers see any write past them) and logs each block.
+#pragma once
+
+#include <cstdint>
+
+namespace hostile {
+
+struct AllocationLog {
+    std::uint32_t blocks = 0;     // AllocBlock calls that returned a block
+    std::uint32_t lastSize = 0;   // bytes asked for by the latest of them
+    void* lastBlock = nullptr;
+    std::uint32_t live = 0;       // blocks not yet freed
+};
+
+extern AllocationLog allocationLog;
+
+}  // namespace hostile

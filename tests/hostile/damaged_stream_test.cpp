@@ -1,0 +1,182 @@
+// Damaged streams: every truncation, every flipped byte and bit, runs of fill
+// bytes. Each decode is checked for its promises (result, out-parameters, one
+// buffer of width x height pixels, valid pixels) and held to the reference.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+
+#include "tests/hostile/hostile_support.h"
+
+namespace hostile {
+namespace {
+
+using jpegtest::GreyPixel;
+
+// The scan's entropy-coded data starts behind the SOS segment.
+std::size_t ScanDataOffset(const Bytes& stream)
+{
+    std::size_t sos = MarkerOffsets(stream, 0xDA, 0xDA).front();
+    return sos + 2 + (stream[sos + 2] << 8 | stream[sos + 3]);
+}
+
+std::size_t FrameHeaderEnd(const Bytes& stream)
+{
+    std::size_t sof = MarkerOffsets(stream, 0xC0, 0xC0).front();
+    return sof + 2 + (stream[sof + 2] << 8 | stream[sof + 3]);
+}
+
+TEST(Truncation, EveryPrefixDecodesWithinItsPromises)
+{
+    const Bytes full = ColourPicture();
+    const Outcome whole = DecodeFresh(full);
+    ASSERT_EQ(whole.result, 1);
+    ASSERT_EQ(whole.width, 48u);
+    ASSERT_EQ(whole.height, 32u);
+
+    // Behind the restart marker that follows MCU row r, rows 0..r are complete.
+    const std::vector<std::size_t> restarts = MarkerOffsets(full, 0xD0, 0xD7, ScanDataOffset(full));
+    ASSERT_EQ(restarts.size(), 3u);
+    const std::size_t frameEnd = FrameHeaderEnd(full);
+
+    for (std::size_t cut = 0; cut <= full.size(); ++cut) {
+        SCOPED_TRACE(testing::Message() << "first " << cut << " bytes");
+        const Outcome part = DecodeFresh(Bytes(full.begin(), full.begin() + cut));
+        if (cut < 2) {
+            EXPECT_EQ(part.result, 0);
+        } else {
+            EXPECT_EQ(part.result, 1);
+        }
+        if (cut >= frameEnd) {
+            EXPECT_EQ(part.width, 48u);
+            EXPECT_EQ(part.height, 32u);
+        }
+        std::size_t completeRows = 0;
+        for (std::size_t r : restarts)
+            completeRows += cut >= r + 2 ? 8 : 0;
+        if (cut >= full.size() - 2)
+            completeRows = 32;  // only EOI is missing: the end of the data counts as EOI
+        if (completeRows > 0) {
+            ASSERT_EQ(part.pixels.size(), whole.pixels.size());
+            EXPECT_TRUE(std::equal(whole.pixels.begin(), whole.pixels.begin() + 48 * completeRows,
+                                   part.pixels.begin()))
+                << "the first " << completeRows << " rows differ from the whole picture's";
+        }
+        if (HasFailure())
+            break;
+    }
+}
+
+TEST(Corruption, EveryByteFlippedInTurnDecodesWithinItsPromises)
+{
+    for (const Bytes& picture : {GreyPicture(), ColourPicture()}) {
+        for (std::size_t i = 0; i < picture.size(); ++i) {
+            SCOPED_TRACE(testing::Message() << "byte " << i << " of " << picture.size() << " inverted");
+            Bytes damaged = picture;
+            damaged[i] ^= 0xFF;
+            const Outcome out = DecodeFresh(damaged);
+            EXPECT_EQ(out.result, i < 2 ? 0 : 1);
+            if (HasFailure())
+                return;
+        }
+    }
+}
+
+TEST(Corruption, EveryBitFlippedInTurnDecodesWithinItsPromises)
+{
+    const Bytes picture = GreyPicture();
+    for (std::size_t bit = 0; bit < 8 * picture.size(); ++bit) {
+        SCOPED_TRACE(testing::Message() << "bit " << bit % 8 << " of byte " << bit / 8 << " flipped");
+        Bytes damaged = picture;
+        damaged[bit / 8] ^= static_cast<std::uint8_t>(1u << (bit % 8));
+        const Outcome out = DecodeFresh(damaged);
+        EXPECT_EQ(out.result, bit < 16 ? 0 : 1);
+        if (HasFailure())
+            return;
+    }
+}
+
+TEST(Corruption, CorruptionInTheLastMcuRowLeavesTheRowsBeforeIt)
+{
+    const Bytes picture = ColourPicture();
+    const std::size_t lastRestart = MarkerOffsets(picture, 0xD0, 0xD7, ScanDataOffset(picture)).back();
+    const Outcome whole = DecodeFresh(picture);
+    for (std::size_t i = lastRestart + 2; i + 2 < picture.size(); ++i) {
+        SCOPED_TRACE(testing::Message() << "byte " << i << " inverted");
+        Bytes damaged = picture;
+        damaged[i] ^= 0xFF;
+        const Outcome out = DecodeFresh(damaged);
+        ASSERT_EQ(out.pixels.size(), whole.pixels.size());
+        EXPECT_TRUE(std::equal(whole.pixels.begin(), whole.pixels.begin() + 48 * 24, out.pixels.begin()));
+        if (HasFailure())
+            return;
+    }
+}
+
+// Inserts `count` 0xFF bytes in front of every header marker but SOI.
+Bytes WithFillBytes(const Bytes& stream, std::size_t count)
+{
+    const std::size_t scan = ScanDataOffset(stream);
+    Bytes out(stream.begin(), stream.begin() + 2);
+    for (std::size_t i = 2; i < stream.size(); ++i) {
+        if (i < scan && stream[i] == 0xFF)
+            out.insert(out.end(), count, 0xFF);
+        out.push_back(stream[i]);
+    }
+    return out;
+}
+
+TEST(FillBytes, LongRunsOfAnEvenNumberOfFillBytesKeepThePicture)
+{
+    // The byte behind an 0xFF is always taken as a code, so a marker behind an
+    // even number of fill bytes is found, behind an odd number it is passed over.
+    for (const Bytes& picture : {GreyPicture(), ColourPicture()}) {
+        const Outcome plain = DecodeFresh(picture);
+        const Outcome filled = DecodeFresh(WithFillBytes(picture, 100000));
+        EXPECT_EQ(filled.result, 1);
+        EXPECT_EQ(CompareOutcomes(filled, plain), "");
+    }
+}
+
+TEST(FillBytes, OneFillByteHidesTheMarkerBehindIt)
+{
+    // No DHT is seen on a fresh decoder, so no code matches: every block is
+    // DC 0 and the first block's AC search eats the whole scan.
+    Bytes stream = GreyPicture();
+    stream.insert(stream.begin() + static_cast<std::ptrdiff_t>(MarkerOffsets(stream, 0xC4, 0xC4).front()), 0xFF);
+    const Outcome out = DecodeFresh(stream);
+    EXPECT_EQ(out.result, 1);
+    EXPECT_EQ(out.width, 16u);
+    EXPECT_TRUE(AllPixelsAre(out, GreyPixel(128)));
+}
+
+TEST(FillBytes, ScanDataOfOnlyFillBytesGivesFlatGrey)
+{
+    // All-1 bits are no code of the tables: every symbol is dropped after 16
+    // bits, no coefficient is set.
+    jpegtest::Bytes scan(64 * 1024, 0xFF);
+    const Outcome out = DecodeFresh(jpegtest::Picture(32, 24, 0, scan));
+    EXPECT_EQ(out.result, 1);
+    EXPECT_TRUE(AllPixelsAre(out, GreyPixel(128)));
+    const Outcome colour = DecodeFresh(jpegtest::Picture(32, 24, 0x22, scan));
+    EXPECT_TRUE(AllPixelsAre(colour, 0xFF808080u));
+}
+
+TEST(FillBytes, FillBytesBehindSoiRunToTheEndOfTheData)
+{
+    Bytes stream = {0xFF, 0xD8};
+    stream.insert(stream.end(), 1 << 20, 0xFF);
+    const Outcome out = DecodeFresh(stream);
+    EXPECT_EQ(out.result, 1);
+    EXPECT_EQ(out.width, 0u);
+    EXPECT_EQ(out.height, 0u);
+}
+
+TEST(FillBytes, AFileOfOnlyFillBytesIsRefused)
+{
+    const Outcome out = DecodeFresh(Bytes(64 * 1024, 0xFF));
+    EXPECT_EQ(out.result, 0);
+}
+
+}  // namespace
+}  // namespace hostile

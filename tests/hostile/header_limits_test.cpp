@@ -1,0 +1,304 @@
+// Headers at and past their limits: frame sizes, overfull Huffman tables,
+// selectors and table indexes with no table behind them, restart intervals,
+// scans of unsupported component counts.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+
+#include "tests/hostile/hostile_support.h"
+
+namespace hostile {
+namespace {
+
+using jpegtest::AcSpec;
+using jpegtest::DcSpec;
+using jpegtest::FlatBlocks;
+using jpegtest::FlatQuant;
+using jpegtest::GreyPixel;
+using jpegtest::StreamBuilder;
+
+// A grey stream of `width` x `height` whose scan codes one flat block of
+// `sample`: once the data is used up every later block keeps that DC value.
+Bytes GreyFrame(std::uint16_t width, std::uint16_t height, int sample = 200)
+{
+    FlatBlocks blocks;
+    blocks.Block(0, sample);
+    return jpegtest::Picture(width, height, 0, blocks.Finish());
+}
+
+// The tallest frame of `width` columns that the pixel limit lets through.
+std::uint16_t TallestAllowed(std::uint16_t width)
+{
+    return static_cast<std::uint16_t>(std::min<std::uint32_t>(kMaxPixelCount / width, 65535));
+}
+
+TEST(FrameSize, FramesOverThePixelLimitAreRefusedWithNothingAllocated)
+{
+    const std::pair<std::uint16_t, std::uint16_t> sizes[] = {
+        {65535, 65535},
+        {65535, static_cast<std::uint16_t>(TallestAllowed(65535) + 1)},
+        {static_cast<std::uint16_t>(TallestAllowed(65535) + 1), 65535},
+        {8192, static_cast<std::uint16_t>(TallestAllowed(8192) + 1)}};
+    for (auto [width, height] : sizes) {
+        SCOPED_TRACE(testing::Message() << width << " x " << height);
+        EXPECT_EQ(DecodeFresh(GreyFrame(width, height)).result, 0);
+    }
+}
+
+TEST(FrameSize, FramesAtThePixelLimitAreDecodedWhole)
+{
+    const std::uint16_t height = TallestAllowed(65535);
+    const Outcome out = DecodeFresh(GreyFrame(65535, height));
+    ASSERT_EQ(out.result, 1);
+    EXPECT_EQ(out.width, 65535u);
+    EXPECT_EQ(out.height, height);
+    EXPECT_TRUE(AllPixelsAre(out, GreyPixel(200)));
+}
+
+TEST(FrameSize, OnePixelWideOrHighFramesAreDecodedWhole)
+{
+    const std::pair<std::uint16_t, std::uint16_t> sizes[] = {{1, 65535}, {65535, 1}, {1, 1}};
+    for (auto [width, height] : sizes) {
+        SCOPED_TRACE(testing::Message() << width << " x " << height);
+        const Outcome out = DecodeFresh(GreyFrame(width, height));
+        ASSERT_EQ(out.result, 1);
+        EXPECT_EQ(out.width, width);
+        EXPECT_EQ(out.height, height);
+        EXPECT_TRUE(AllPixelsAre(out, GreyPixel(200)));
+    }
+}
+
+TEST(FrameSize, ZeroWidthOrHeightGivesAnEmptyPicture)
+{
+    // The buffer has no room for a single pixel: the sanitizers see any store.
+    const std::pair<std::uint16_t, std::uint16_t> sizes[] = {{0, 16}, {16, 0}, {0, 0}, {0, 65535}, {65535, 0}};
+    for (auto [width, height] : sizes) {
+        SCOPED_TRACE(testing::Message() << width << " x " << height);
+        for (std::uint8_t sampling : {0x00, 0x22}) {
+            const Outcome out = DecodeFresh(jpegtest::Picture(width, height, sampling, Bytes(64, 0x5A)));
+            EXPECT_EQ(out.result, 1);
+            EXPECT_EQ(out.width, width);
+            EXPECT_EQ(out.height, height);
+            EXPECT_TRUE(out.pixels.empty());
+        }
+    }
+}
+
+// A DHT table of `codes` codes, spread over lengths 9 to 16, all symbol 0x00.
+jpegtest::HuffmanSpec OverfullTable(std::uint8_t classAndIndex, std::uint32_t codes)
+{
+    jpegtest::HuffmanSpec spec{classAndIndex, {}, Bytes(codes, 0x00)};
+    for (std::uint32_t l = 15; codes > 0; --l) {
+        std::uint32_t n = codes < 255 ? codes : 255;
+        spec.counts[l] = static_cast<std::uint8_t>(n);
+        codes -= n;
+    }
+    return spec;
+}
+
+TEST(HuffmanTables, TablesOfMoreThan256CodesAreReadWholeAndKeepTheStreamInStep)
+{
+    // The overfull table is the unused DC table 1; every value byte is read,
+    // so the segments behind it are found as before.
+    FlatBlocks blocks;
+    blocks.Block(0, 60);
+    blocks.Block(0, 190, {{3, 20}});
+    const Bytes scan = blocks.Finish();
+    auto stream = [&](std::uint32_t codes) {
+        StreamBuilder s;
+        s.Soi();
+        if (codes != 0)
+            s.Dht({OverfullTable(0x01, codes)});
+        return s.Dqt({FlatQuant(0, 1)})
+            .Dht({DcSpec(0), AcSpec(0)})
+            .Sof0(16, 8, {{1, 0x11, 0}})
+            .Sos({{1, 0x00}})
+            .Add(scan)
+            .Eoi()
+            .bytes();
+    };
+    const Outcome plain = DecodeFresh(stream(0));
+    ASSERT_EQ(plain.result, 1);
+    for (std::uint32_t codes : {257u, 300u, 16u * 255}) {
+        SCOPED_TRACE(testing::Message() << codes << " codes");
+        EXPECT_EQ(CompareOutcomes(DecodeFresh(stream(codes)), plain), "");
+    }
+}
+
+TEST(HuffmanTables, OverfullTablesInUseDecodeWithinBounds)
+{
+    for (std::uint32_t codes : {257u, 1000u, 16u * 255}) {
+        SCOPED_TRACE(testing::Message() << codes << " codes");
+        Bytes scan;
+        for (std::uint32_t i = 0; i < 600; ++i)
+            scan.push_back(static_cast<std::uint8_t>(i * 37 + 11) == 0xFF ? 0x00 : static_cast<std::uint8_t>(i * 37 + 11));
+        const Bytes stream = StreamBuilder()
+                                 .Soi()
+                                 .Dqt({FlatQuant(0, 3)})
+                                 .Dht({OverfullTable(0x00, codes), OverfullTable(0x10, codes)})
+                                 .Sof0(40, 24, {{1, 0x11, 0}})
+                                 .Sos({{1, 0x00}})
+                                 .Add(scan)
+                                 .Eoi()
+                                 .bytes();
+        EXPECT_EQ(DecodeFresh(stream).result, 1);
+    }
+}
+
+// Grey 16 x 8, two flat blocks of 200, coded with DcSpec/AcSpec as tables 1;
+// tables 0 are the same codes with the DC categories reversed.
+Bytes GreyWithSelectors(std::uint8_t scanSelectors, std::uint8_t quantSelector)
+{
+    FlatBlocks blocks;
+    blocks.Block(0, 200);
+    blocks.Block(0, 200);
+    jpegtest::HuffmanSpec reversed = DcSpec(0);
+    std::reverse(reversed.symbols.begin(), reversed.symbols.end());
+    return StreamBuilder()
+        .Soi()
+        .Dqt({FlatQuant(0, 2), FlatQuant(1, 1)})
+        .Dht({reversed, AcSpec(0), DcSpec(1), AcSpec(1)})
+        .Sof0(16, 8, {{1, 0x11, quantSelector}})
+        .Sos({{1, scanSelectors}})
+        .Add(blocks.Finish())
+        .Eoi()
+        .bytes();
+}
+
+TEST(Selectors, HuffmanSelectorsTwoAndThreeNameTableOne)
+{
+    EXPECT_FALSE(AllPixelsAre(DecodeFresh(GreyWithSelectors(0x00, 1)), GreyPixel(200)));
+    for (std::uint8_t selectors : {0x11, 0x22, 0x33, 0x23, 0x32, 0x21, 0xFF}) {
+        SCOPED_TRACE(testing::Message() << "selectors 0x" << std::hex << int{selectors});
+        EXPECT_TRUE(AllPixelsAre(DecodeFresh(GreyWithSelectors(selectors, 1)), GreyPixel(200)));
+    }
+}
+
+TEST(Selectors, QuantSelectorsAboveOneUseTableOne)
+{
+    // Only two tables exist; a selector that names a third stays with table 1.
+    const Outcome tableZero = DecodeFresh(GreyWithSelectors(0x11, 0));
+    EXPECT_TRUE(AllPixelsAre(tableZero, GreyPixel(255)));  // quantiser 2 doubles the DC
+    for (std::uint8_t selector : {1, 2, 3, 255}) {
+        SCOPED_TRACE(testing::Message() << "selector " << int{selector});
+        EXPECT_TRUE(AllPixelsAre(DecodeFresh(GreyWithSelectors(0x11, selector)), GreyPixel(200)));
+    }
+}
+
+// Grey 8 x 8 of 200 with the DQT segments `tables` in front of the frame.
+Bytes GreyWithQuantTables(const std::vector<std::vector<jpegtest::QuantSpec>>& segments)
+{
+    FlatBlocks blocks;
+    blocks.Block(0, 200);
+    StreamBuilder s;
+    s.Soi();
+    for (const auto& tables : segments)
+        s.Dqt(tables);
+    return s.Dht({DcSpec(0), AcSpec(0)})
+        .Sof0(8, 8, {{1, 0x11, 0}})
+        .Sos({{1, 0x00}})
+        .Add(blocks.Finish())
+        .Eoi()
+        .bytes();
+}
+
+TEST(QuantTables, TableIndexThreeLeavesTablesZeroAndOneAsTheyAre)
+{
+    EXPECT_TRUE(AllPixelsAre(DecodeFresh(GreyWithQuantTables({{FlatQuant(3, 7)}, {FlatQuant(0, 1)}})),
+                             GreyPixel(200)));
+    EXPECT_TRUE(AllPixelsAre(DecodeFresh(GreyWithQuantTables({{FlatQuant(0, 1), FlatQuant(15, 9)}})),
+                             GreyPixel(200)));
+}
+
+TEST(QuantTables, SixteenBitTableEndsItsSegmentAndTheTablesBeforeItCount)
+{
+    const jpegtest::QuantSpec wide{0x10, Bytes(128, 3)};
+    EXPECT_TRUE(AllPixelsAre(DecodeFresh(GreyWithQuantTables({{FlatQuant(0, 1), wide, FlatQuant(0, 5)}})),
+                             GreyPixel(200)));
+}
+
+// Grey 8 x 24: three MCU rows of 60, 120 and 180, a restart marker behind
+// rows 1 and 2 when `markers`, under DRI `interval` (none when negative).
+Bytes ThreeRows(int interval, bool markers)
+{
+    FlatBlocks blocks;
+    for (int row = 0; row < 3; ++row) {
+        if (markers && row > 0)
+            blocks.Restart(row - 1);
+        blocks.Block(0, 60 * (row + 1));
+    }
+    return jpegtest::Picture(8, 24, 0, blocks.Finish(), interval);
+}
+
+bool ThreeRowsDecoded(const Outcome& out)
+{
+    if (out.pixels.size() != 8 * 24)
+        return false;
+    for (std::size_t i = 0; i < out.pixels.size(); ++i)
+        if (out.pixels[i] != GreyPixel(60 * (i / 64 + 1)))
+            return false;
+    return true;
+}
+
+TEST(RestartInterval, IntervalOf65535TakesAMarkerAfterEveryMcuRow)
+{
+    EXPECT_TRUE(ThreeRowsDecoded(DecodeFresh(ThreeRows(65535, true))));
+    EXPECT_TRUE(ThreeRowsDecoded(DecodeFresh(ThreeRows(1, true))));
+}
+
+TEST(RestartInterval, IntervalOfZeroTakesNoMarker)
+{
+    EXPECT_TRUE(ThreeRowsDecoded(DecodeFresh(ThreeRows(0, false))));
+    EXPECT_TRUE(ThreeRowsDecoded(DecodeFresh(ThreeRows(-1, false))));
+    EXPECT_FALSE(ThreeRowsDecoded(DecodeFresh(ThreeRows(0, true))));
+}
+
+// A 16 x 16 colour frame whose scan header lists `count` components.
+Bytes ScanOfComponents(std::uint8_t count)
+{
+    std::vector<jpegtest::ScanComponent> components;
+    for (int i = 0; i < count; ++i)
+        components.push_back({static_cast<std::uint8_t>(1 + i % 3), 0x00});
+    FlatBlocks blocks;
+    for (int i = 0; i < 6; ++i)
+        blocks.Block(0, 200);
+    return StreamBuilder()
+        .Soi()
+        .Dqt({FlatQuant(0, 1), FlatQuant(1, 1)})
+        .Dht({DcSpec(0), AcSpec(0), DcSpec(1), AcSpec(1)})
+        .Sof0(16, 16, {{1, 0x22, 0}, {2, 0x11, 1}, {3, 0x11, 1}})
+        .Sos(components)
+        .Add(blocks.Finish())
+        .Eoi()
+        .bytes();
+}
+
+TEST(ScanHeader, ScansOfTwoOrFourComponentsDecodeNothingOnAFreshDecoder)
+{
+    for (std::uint8_t count : {0, 2, 4, 255}) {
+        SCOPED_TRACE(testing::Message() << count << " components");
+        const Outcome out = DecodeFresh(ScanOfComponents(count));
+        EXPECT_EQ(out.result, 1);
+        EXPECT_EQ(out.width, 16u);
+        EXPECT_TRUE(AllPixelsAre(out, 0u));
+    }
+}
+
+TEST(ScanHeader, ScansOfTwoOrFourComponentsStartWithTheEarlierComponentCount)
+{
+    // After a grey picture the count stays 1, so the start test passes and the
+    // bytes behind the count are decoded as a grey scan.
+    for (std::uint8_t count : {2, 4}) {
+        SCOPED_TRACE(testing::Message() << count << " components");
+        ResetDecoders();
+        ASSERT_EQ(DecodeBoth(GreyPicture()).result, 1);
+        const Outcome out = DecodeBoth(ScanOfComponents(count));
+        EXPECT_EQ(out.result, 1);
+        EXPECT_EQ(out.pixels.size(), 256u);
+        EXPECT_EQ(std::count(out.pixels.begin(), out.pixels.end(), 0u), 0);
+    }
+}
+
+}  // namespace
+}  // namespace hostile

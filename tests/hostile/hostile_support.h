@@ -1,0 +1,88 @@
+// Helpers of the hostile-picture tests: checked decodes by both decoders and
+// the hand-built pictures that the tests damage.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "tests/decoder/jpeg_stream_builder.h"
+#include "tests/hostile/checked_decode.h"
+
+namespace hostile {
+
+using jpegtest::Bytes;
+
+// Decodes with both decoders on the state that earlier calls left; a broken
+// promise or a difference between them fails the test.
+inline Outcome DecodeBoth(const Bytes& stream)
+{
+    Outcome fast = DecodeChecked(Decoder::kFast, stream);
+    Outcome reference = DecodeChecked(Decoder::kReference, stream);
+    EXPECT_EQ(fast.problem, "");
+    EXPECT_EQ(reference.problem, "");
+    EXPECT_EQ(CompareOutcomes(fast, reference), "");
+    return fast;
+}
+
+// The same from the state of the process's first call.
+inline Outcome DecodeFresh(const Bytes& stream)
+{
+    ResetDecoders();
+    return DecodeBoth(stream);
+}
+
+// True when every pixel is `pixel` (and there is at least one).
+inline bool AllPixelsAre(const Outcome& out, std::uint32_t pixel)
+{
+    if (out.pixels.empty())
+        return false;
+    for (std::uint32_t p : out.pixels)
+        if (p != pixel)
+            return false;
+    return true;
+}
+
+// Offsets of the 0xFF of every `code` marker (FF code) from `from` on.
+inline std::vector<std::size_t> MarkerOffsets(const Bytes& stream, std::uint8_t low, std::uint8_t high,
+                                              std::size_t from = 0)
+{
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = from; i + 1 < stream.size(); ++i)
+        if (stream[i] == 0xFF && stream[i + 1] >= low && stream[i + 1] <= high)
+            offsets.push_back(i);
+    return offsets;
+}
+
+// 48 x 32 colour in the 16x8 layout: 3 x 4 MCUs with AC detail, a restart
+// marker after every MCU row but the last.
+inline Bytes ColourPicture()
+{
+    jpegtest::FlatBlocks blocks;
+    for (int row = 0; row < 4; ++row) {
+        if (row > 0)
+            blocks.Restart(row - 1);
+        for (int col = 0; col < 3; ++col) {
+            int luma = 40 + 40 * row + 20 * col;
+            blocks.Block(0, luma, {{1, 30}, {5, -12}});
+            blocks.Block(0, luma + 10, {{2, -25}, {63, 3}});
+            blocks.Block(1, 100 + 10 * col, {{1, 8}});
+            blocks.Block(2, 150 - 10 * row);
+        }
+    }
+    return jpegtest::Picture(48, 32, 0x21, blocks.Finish(), 1);
+}
+
+// 16 x 16 grey: four blocks with AC detail, no restart interval.
+inline Bytes GreyPicture()
+{
+    jpegtest::FlatBlocks blocks;
+    blocks.Block(0, 30, {{1, 40}, {2, -40}});
+    blocks.Block(0, 90, {{9, 100}});
+    blocks.Block(0, 150, {{20, -7}, {40, 7}});
+    blocks.Block(0, 220);
+    return jpegtest::Picture(16, 16, 0, blocks.Finish());
+}
+
+}  // namespace hostile
