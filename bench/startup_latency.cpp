@@ -5,13 +5,15 @@
 //
 // Each FOLDER holds a prelude.jpg. For each, prints one line of medians in ms:
 //   FOLDER WIDTHxHEIGHT read decode bitmap window sum mainDLLInit decodeCpu
+//   referenceCpu
 // read, decode, bitmap and window repeat the library's own calls one phase at
 // a time (file into a block; DecodeJpeg; CreateCompatibleBitmap + SetDIBits;
 // the splash dialog until it has drawn the picture); mainDLLInit is the whole
 // path through splash.dll, which must sit beside this program. All of these
 // are wall-clock times. decodeCpu is the thread's CPU time per DecodeJpeg,
 // averaged over many decodes: Wine counts CPU time in 10 ms steps, and on a
-// shared machine it is the steadier figure.
+// shared machine it is the steadier figure. referenceCpu is the same for the
+// decoder's straightforward reference build.
 #include <windows.h>
 
 #include <algorithm>
@@ -20,6 +22,7 @@
 #include <vector>
 
 #include "jpeg/alloc.h"
+#include "bench/reference_decoder.h"
 #include "jpeg/decode_jpeg.h"
 #include "resources/splash_resource.h"
 #include "startup/startup.h"
@@ -137,9 +140,12 @@ double ThreadCpuMs()
     return ms(kernel) + ms(user);
 }
 
-// Mean CPU ms of one DecodeJpeg of prelude.jpg, over at least 1 s of CPU
-// time (100 steps of Wine's clock) or 1000 decodes; 0 when it cannot decode.
-double DecodeCpuMs()
+using DecodeFunction = std::int32_t (*)(const std::uint8_t*, std::uint32_t, std::uint32_t**, std::uint32_t*,
+                                         std::uint32_t*, std::uint32_t*);
+
+// Mean CPU ms of one `decode` of prelude.jpg, over at least 1 s of CPU time
+// (100 steps of Wine's clock) or 1000 decodes; 0 when it cannot decode.
+double DecodeCpuMs(DecodeFunction decode)
 {
     HANDLE file = CreateFileA(kPictureName, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -155,7 +161,7 @@ double DecodeCpuMs()
     while (used < 1000 && decodes < 1000) {
         std::uint32_t* pixels = nullptr;
         std::uint32_t width = 0, height = 0, bitsPerPixel = 0;
-        if (!DecodeJpeg(bytes.data(), bytesRead, &pixels, &width, &height, &bitsPerPixel))
+        if (!decode(bytes.data(), bytesRead, &pixels, &width, &height, &bitsPerPixel))
             return 0;
         FreeBlock(pixels);
         ++decodes;
@@ -242,14 +248,15 @@ int main(int argc, char** argv)
             sum.push_back(times.read + times.decode + times.bitmap + times.window);
             whole.push_back(total);
         }
-        double decodeCpu = DecodeCpuMs();
-        if (decodeCpu == 0) {
+        double decodeCpu = DecodeCpuMs(DecodeJpeg);
+        double referenceCpu = DecodeCpuMs(ReferenceDecodeJpeg);
+        if (decodeCpu == 0 || referenceCpu == 0) {
             std::fprintf(stderr, "startup-latency: cannot decode %s\\%s\n", argv[folder], kPictureName);
             return 1;
         }
-        std::printf("%s %ux%u %.2f %.2f %.2f %.2f %.2f %.2f %.2f\n", argv[folder], times.width, times.height,
-                    Median(read), Median(decode), Median(bitmap), Median(window), Median(sum), Median(whole),
-                    decodeCpu);
+        std::printf("%s %ux%u %.2f %.2f %.2f %.2f %.2f %.2f %.2f %.2f\n", argv[folder], times.width,
+                    times.height, Median(read), Median(decode), Median(bitmap), Median(window), Median(sum),
+                    Median(whole), decodeCpu, referenceCpu);
     }
     FreeLibrary(library);
     return 0;
