@@ -107,6 +107,40 @@ TEST_F(Entropy, EoiReadsAsZeroInTheLastBitBeforeIt)
     EXPECT_EQ(jpegState.markerSeen, 1);
 }
 
+TEST_F(Entropy, EoiReadsAsZeroInTheLastBitOfABlock)
+{
+    const std::array<int, 64> natural = ZigZagToNatural();
+    struct Case {
+        const char* name;
+        int value;  // of coefficient 63, whose last magnitude bit ends the data
+        int read;
+    };
+    // DC 1 (5 bits), three ZRLs (24), run 14 (8) and 3 magnitude bits: 40 bits.
+    for (const Case& c : {Case{"101 reads 100", 5, 4}, Case{"110 stays", 6, 6}, Case{"010 reads 010", -5, -5},
+                          Case{"011 reads 010", -4, -5}}) {
+        SCOPED_TRACE(c.name);
+        BitWriter bits;
+        BlockCoder coder(bits);
+        coder.Dc(1);
+        for (int i = 0; i < 3; ++i)
+            coder.AcSymbol(0xF0);
+        coder.Ac(14, c.value);
+        ASSERT_EQ(bits.BitsInLastByte(), 0);
+        Bytes data = bits.Finish();
+        data.insert(data.end(), {0xFF, 0xD9});
+        Prime(data);
+
+        Block coefficients{}, expected{}, samples{};
+        coefficients[0] = 1;
+        coefficients[natural[63]] = static_cast<std::int16_t>(c.read);
+        JpegInverseTransform(coefficients.data(), expected.data(), 0);
+        std::int16_t predictor = 0;
+        JpegDecodeBlock(samples.data(), 0, 0, 0, &predictor);
+        EXPECT_EQ(samples, expected);
+        EXPECT_EQ(jpegState.markerSeen, 1);
+    }
+}
+
 TEST_F(Entropy, ReceiveExtendReadsExactlyNBitsAsASignedValue)
 {
     struct Case {

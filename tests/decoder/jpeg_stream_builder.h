@@ -329,14 +329,10 @@ inline Decoded Decode(const Bytes& stream)
     return d;
 }
 
-// The state of the process's first call, the tables' derived look-ups included.
+// The state of the process's first call.
 inline void ResetDecoder()
 {
     jpegState = {};
-    for (const HuffmanTable& t : jpegState.dcTables)
-        JpegBuildHuffmanLookup(t);
-    for (const HuffmanTable& t : jpegState.acTables)
-        JpegBuildHuffmanLookup(t);
 }
 
 // Points the byte reader at `data` and clears the bit reader.

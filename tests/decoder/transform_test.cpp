@@ -117,6 +117,7 @@ TEST_F(Transform, ColourConversionUsesFlooredFiveBitFactorsAndClamps)
         {0, 255, 128, 0, 0, 226},        // G 0 - 43 clamped
         {100, 0, 128, 100, 144, 0},      // B 100 - 228 clamped, G 100 + 44
         {30, 200, 60, 0, 55, 158},       // R 30 - 96; G 30 - 24 + 49
+        {100, 129, 129, 101, 100, 101},  // G: 11 >> 5 and 23 >> 5 each 0, though 34 >> 5 is 1
     };
     for (const Case& c : cases) {
         std::int16_t r = -1, g = -1, b = -1;
