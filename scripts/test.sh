@@ -10,3 +10,11 @@ echo "== native: decoder, tools, unit and conformance tests"
 cmake --preset native -DSPLASH_WERROR=ON >/dev/null
 cmake --build --preset native
 ctest --preset native
+
+echo "== native-asan: the same suite under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake --preset native-asan -DSPLASH_WERROR=ON >/dev/null
+cmake --build --preset native-asan
+ctest --preset native-asan
+
+echo "== fuzz smoke: each libFuzzer target 60 s from its seeds, under ASan+UBSan"
+fuzz/smoke.sh 60
