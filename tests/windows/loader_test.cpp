@@ -1,14 +1,11 @@
 // The loader: JPEG file to screen-compatible bitmap, read back with GetDIBits.
 #include "jpeg/load_jpeg_bitmap.h"
 
-#include "jpeg/alloc.h"
-#include "jpeg/decode_jpeg.h"
 #include "windows_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 
 using namespace splash_test;
 
@@ -47,26 +44,6 @@ Picture ReadBitmap(HBITMAP bitmap)
                                 DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);
     EXPECT_EQ(lines, size.bmHeight);
-    for (auto& pixel : picture.pixels)
-        pixel &= 0xFFFFFF;
-    return picture;
-}
-
-// The same file through DecodeJpeg alone, as 0x00RRGGBB.
-Picture DecodeFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-    std::uint32_t* pixels = nullptr;
-    Picture picture;
-    std::uint32_t bitsPerPixel = 0;
-    EXPECT_EQ(DecodeJpeg(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &pixels,
-                         &picture.width, &picture.height, &bitsPerPixel),
-              1);
-    if (pixels != nullptr) {
-        picture.pixels.assign(pixels, pixels + std::size_t{picture.width} * picture.height);
-        FreeBlock(pixels);
-    }
     for (auto& pixel : picture.pixels)
         pixel &= 0xFFFFFF;
     return picture;

@@ -1,0 +1,194 @@
+// The loader's failure paths leave nothing behind: no heap block, no open
+// file, no GDI or USER object; and a failed load gives the splash no window
+// and no delay.
+#include "jpeg/decode_jpeg.h"
+#include "jpeg/load_jpeg_bitmap.h"
+#include "startup/startup.h"
+#include "windows_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+
+using namespace splash_test;
+
+namespace {
+
+// Blocks in use on the process heap, where LocalAlloc takes its blocks.
+std::uint32_t BusyHeapBlocks()
+{
+    HANDLE heap = GetProcessHeap();
+    PROCESS_HEAP_ENTRY entry = {};
+    std::uint32_t busy = 0;
+    HeapLock(heap);
+    while (HeapWalk(heap, &entry))
+        if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
+            ++busy;
+    HeapUnlock(heap);
+    return busy;
+}
+
+// What the process holds; GetGuiResources counts 0 where the platform does
+// not count (Wine), and the heap and file checks still apply there.
+struct Holdings {
+    std::uint32_t heapBlocks;
+    DWORD gdiObjects;
+    DWORD userObjects;
+};
+
+Holdings Take()
+{
+    return {BusyHeapBlocks(), GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS),
+            GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS)};
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A grey frame header of `width` x `height` behind SOI, with no scan.
+std::string FrameOnly(std::uint16_t width, std::uint16_t height)
+{
+    std::string s = "\xFF\xD8\xFF\xC0";
+    s += std::string("\x00\x0B\x08", 3);
+    for (std::uint16_t v : {height, width}) {
+        s += static_cast<char>(v >> 8);
+        s += static_cast<char>(v & 0xFF);
+    }
+    s += std::string("\x01\x01\x11\x00\xFF\xD9", 6);
+    return s;
+}
+
+// True when `path` can be opened with no sharing: nobody holds it open.
+bool NobodyHolds(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
+}
+
+struct FailureCase {
+    const char* name;
+    std::string path;
+};
+
+// The failure table's rows as files; `locked` is the one held open elsewhere.
+std::vector<FailureCase> FailureCases(const ScratchDirectory& folder, const std::string& locked)
+{
+    WriteBytes(folder.file("empty.jpg"), "");
+    WriteBytes(folder.file("text.jpg"), "not a JPEG stream at all");
+    WriteBytes(folder.file("too-large.jpg"), FrameOnly(65535, 65535));
+    WriteBytes(folder.file("over-limit.jpg"),
+               FrameOnly(65535, static_cast<std::uint16_t>(kMaxPixelCount / 65535 + 1)));
+    return {{"missing", folder.file("missing.jpg")},
+            {"a folder, not openable as a file", folder.path().string()},
+            {"locked", locked},
+            {"empty", folder.file("empty.jpg")},
+            {"not JPEG", folder.file("text.jpg")},
+            {"undecodable: 65535 x 65535", folder.file("too-large.jpg")},
+            {"undecodable: over the pixel limit", folder.file("over-limit.jpg")}};
+}
+
+TEST(LoaderLeaks, FailedLoadsLeaveNoBlockHandleOrGdiObject)
+{
+    ScratchDirectory folder;
+    const std::string locked = folder.file("locked.jpg");
+    WriteBytes(locked, FrameOnly(16, 16));
+    HANDLE holder = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+
+    for (const FailureCase& c : FailureCases(folder, locked)) {
+        SCOPED_TRACE(c.name);
+        HBITMAP bitmap = nullptr;
+        LoadJpegBitmap(c.path.c_str(), &bitmap);  // the platform's first-use caches
+        constexpr int kLoads = 20;
+        const Holdings before = Take();
+        std::int32_t results = 0;
+        bool anyBitmap = false;
+        for (int i = 0; i < kLoads; ++i) {
+            results += LoadJpegBitmap(c.path.c_str(), &bitmap);
+            anyBitmap = anyBitmap || bitmap != nullptr;
+        }
+        const Holdings after = Take();
+        EXPECT_EQ(results, 0);
+        EXPECT_FALSE(anyBitmap);
+        EXPECT_EQ(after.heapBlocks, before.heapBlocks) << "heap blocks left by " << kLoads << " loads";
+        EXPECT_EQ(after.gdiObjects, before.gdiObjects);
+        EXPECT_EQ(after.userObjects, before.userObjects);
+        if (c.path != locked && c.path != folder.path().string() &&
+            GetFileAttributesA(c.path.c_str()) != INVALID_FILE_ATTRIBUTES)
+            EXPECT_TRUE(NobodyHolds(c.path)) << "the loader left the file open";
+    }
+    CloseHandle(holder);
+}
+
+TEST(LoaderLeaks, LoadsThatGiveABitmapLeaveOnlyTheBitmap)
+{
+    const std::string path = TestPicture("pattern.jpg").string();
+    HBITMAP bitmap = nullptr;
+    ASSERT_EQ(LoadJpegBitmap(path.c_str(), &bitmap), 1);
+    DeleteObject(bitmap);
+    const Holdings before = Take();
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_EQ(LoadJpegBitmap(path.c_str(), &bitmap), 1);
+        ASSERT_NE(bitmap, nullptr);
+        EXPECT_EQ(GetObjectType(bitmap), static_cast<DWORD>(OBJ_BITMAP));
+        DeleteObject(bitmap);
+    }
+    const Holdings after = Take();
+    EXPECT_EQ(after.heapBlocks, before.heapBlocks);
+    EXPECT_EQ(after.gdiObjects, before.gdiObjects);
+    EXPECT_EQ(after.userObjects, before.userObjects);
+    EXPECT_TRUE(NobodyHolds(path));
+}
+
+TEST(LoaderLeaks, FailedLoadsGiveTheSplashNoWindowAndNoDelay)
+{
+    ScratchDirectory folder;
+    const std::string locked = folder.file("held.jpg");  // staged below, then held
+
+    // The splash looks for prelude.jpg in the current directory, under the
+    // bare host name; its dialog template is linked into this program.
+    LibraryInstance = GetModuleHandleA(nullptr);
+    std::strcpy(HostFileName, "game.exe");
+    {
+        ScratchDirectory empty;
+        CurrentDirectoryGuard inside(empty.path());
+        ShowSplashScreen();  // the platform's first-use caches
+    }
+    for (const FailureCase& c : FailureCases(folder, locked)) {
+        if (c.path == folder.path().string())
+            continue;
+        SCOPED_TRACE(c.name);
+        ScratchDirectory stage;
+        if (c.path == locked) {
+            WriteBytes(stage.file("prelude.jpg"), FrameOnly(16, 16));
+        } else if (GetFileAttributesA(c.path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            ASSERT_TRUE(CopyFileA(c.path.c_str(), stage.file("prelude.jpg").c_str(), FALSE));
+        }
+        HANDLE stagedHolder = INVALID_HANDLE_VALUE;
+        if (c.path == locked)
+            stagedHolder = CreateFileA(stage.file("prelude.jpg").c_str(), GENERIC_READ, 0, nullptr,
+                                       OPEN_EXISTING, 0, nullptr);
+        CurrentDirectoryGuard inside(stage.path());
+        const Holdings before = Take();
+        const auto start = std::chrono::steady_clock::now();
+        ShowSplashScreen();
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        const Holdings after = Take();
+        if (stagedHolder != INVALID_HANDLE_VALUE)
+            CloseHandle(stagedHolder);
+        EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 500)
+            << "a window was shown, or the failure took its time";
+        EXPECT_EQ(after.heapBlocks, before.heapBlocks);
+        EXPECT_EQ(after.gdiObjects, before.gdiObjects);
+        EXPECT_EQ(after.userObjects, before.userObjects);
+    }
+}
+
+}  // namespace
