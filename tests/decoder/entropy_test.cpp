@@ -101,10 +101,14 @@ TEST_F(Entropy, EoiReadsAsZeroInTheLastBitBeforeIt)
     EXPECT_EQ(JpegDecodeHuffman(jpegState.dcTables[0]), 0);
     EXPECT_EQ(jpegState.markerSeen, 1);
 
-    Prime({0x35, 0xFF, 0xD9});
+    Prime({0x35, 0xFF, 0xD9, 0x12});
     EXPECT_EQ(JpegDecodeHuffman(jpegState.dcTables[0]), 3);
     EXPECT_EQ(JpegReceiveExtend(4), -11);  // bits 0100
     EXPECT_EQ(jpegState.markerSeen, 1);
+
+    // The next block reads on: the marker's 0xFF, then what follows EOI.
+    jpegState.markerSeen = 0;
+    EXPECT_EQ(ReadBits(16), 0xFF12u);
 }
 
 TEST_F(Entropy, EoiReadsAsZeroInTheLastBitOfABlock)
@@ -185,6 +189,31 @@ TEST_F(Entropy, HuffmanSymbolsOfEveryLengthAndNoMatchAfterSixteenBits)
     Prime({0x00, 0x00, 0x00});
     EXPECT_EQ(JpegDecodeHuffman(jpegState.acTables[0]), 0xFFFF);
     EXPECT_EQ(jpegState.cursor, 3u);
+}
+
+TEST_F(Entropy, EntriesLeftBehindByAShorterDefinitionStillMatch)
+{
+    // DC table 0 redefined with the single code 0 (symbol 5): entries 1..11
+    // keep DcSpec's 4-bit codes, so 1001 still decodes as 9.
+    Decode(StreamBuilder().Soi().Dht({{0x00, {1}, {0x05}}}).Eoi().bytes());
+    BitWriter bits;
+    bits.Put(0b0, 1);
+    bits.Put(0b1001, 4);
+    bits.Put(0b0, 1);
+    Prime(bits.Finish());
+    for (std::uint16_t expected : {5, 9, 5})
+        EXPECT_EQ(JpegDecodeHuffman(jpegState.dcTables[0]), expected);
+
+    // The same through a whole block: DC category 9, then EOB.
+    BitWriter block;
+    block.Put(0b1001, 4);
+    block.Put(0b100000000, 9);  // +256
+    BlockCoder(block).AcSymbol(0x00);
+    Prime(block.Finish());
+    Block samples{};
+    std::int16_t predictor = 0;
+    JpegDecodeBlock(samples.data(), 0, 0, 0, &predictor);
+    EXPECT_EQ(predictor, 256);
 }
 
 TEST_F(Entropy, OnlyOneBitsBeforeARestartMarkerAreFill)
