@@ -32,21 +32,23 @@ fi
 export WINEPREFIX=$build_dir/wineprefix WINEDEBUG=-all WINELOADER=$wine
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 mkdir -p "$build_dir"
+# Children get the lock's descriptor closed (9>&-): a lingering wineserver
+# must not hold the lock.
 exec 9>"$build_dir/wine-run.lock"
 flock 9
 
 # Runs are serialised, so a wineserver alive now was left by an interrupted
 # run and may be bound to a display that is gone.
-"$wineserver" -k >/dev/null 2>&1 || true
+"$wineserver" -k >/dev/null 2>&1 9>&- || true
 
 # One prefix per build tree, initialised once (about 20 s) and reused.
 if [[ ! -f $WINEPREFIX/.initialised ]]; then
   rm -rf "$WINEPREFIX"
-  env -u DISPLAY "$wine" wineboot -i >/dev/null 2>&1 || fail "wineboot failed in $WINEPREFIX"
+  env -u DISPLAY "$wine" wineboot -i >/dev/null 2>&1 9>&- || fail "wineboot failed in $WINEPREFIX"
   # Without a window manager Wine waits 2 s for one whenever a window closes.
-  env -u DISPLAY "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 ||
+  env -u DISPLAY "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 9>&- ||
     fail "cannot set X11 Driver\\Managed in $WINEPREFIX"
-  "$wineserver" -w
+  "$wineserver" -w 9>&-
   touch "$WINEPREFIX/.initialised"
 fi
 
@@ -61,9 +63,9 @@ else
   command -v Xvfb >/dev/null || fail "Xvfb is not installed: run scripts/setup.sh"
   display_file=$(mktemp)
   # -displayfd picks a free display and reports it once the server is ready.
-  Xvfb -displayfd 8 -screen 0 "${WINE_RUN_SCREEN:-1024x768x24}" -nolisten tcp 8>"$display_file" 2>/dev/null &
+  Xvfb -displayfd 8 -screen 0 "${WINE_RUN_SCREEN:-1024x768x24}" -nolisten tcp 8>"$display_file" 2>/dev/null 9>&- &
   xvfb_pid=$!
-  for _ in $(seq 100); do
+  for _ in $(seq 200); do
     [[ -s $display_file ]] && break
     kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start"
     sleep 0.05
@@ -76,7 +78,7 @@ fi
 [[ -z ${WINE_RUN_DISPLAY_FILE:-} ]] || echo "$DISPLAY" >"$WINE_RUN_DISPLAY_FILE"
 
 rc=0
-"$wine" "$@" &  # in the background, so that the TERM trap runs at once
+"$wine" "$@" 9>&- &  # in the background, so that the TERM trap runs at once
 wait $! || rc=$?
-"$wineserver" -w
+"$wineserver" -w 9>&-
 exit $rc
