@@ -14,12 +14,12 @@ using Block = std::array<std::int16_t, 64>;
 
 class Entropy : public ::testing::Test {
 protected:
-    // DcSpec and AcSpec as tables 0, quantisers of 255 as table 0 (so that
+    // TestDcTable and TestAcTable as tables 0, quantisers of 255 as table 0 (so that
     // every position, (7,7) too, has a multiplier well above 0).
     void SetUp() override
     {
         ResetDecoder();
-        Decode(StreamBuilder().Soi().Dqt({FlatQuant(0, 255)}).Dht({DcSpec(0), AcSpec(0)}).Eoi().bytes());
+        Decode(StreamBuilder().Soi().Dqt({FlatQuant(0, 255)}).Dht({TestDcTable(0), TestAcTable(0)}).Eoi().bytes());
     }
 
     // Points the bit reader at `data`, primed as at the start of a scan.
@@ -194,7 +194,7 @@ TEST_F(Entropy, HuffmanSymbolsOfEveryLengthAndNoMatchAfterSixteenBits)
 TEST_F(Entropy, EntriesLeftBehindByAShorterDefinitionStillMatch)
 {
     // DC table 0 redefined with the single code 0 (symbol 5): entries 1..11
-    // keep DcSpec's 4-bit codes, so 1001 still decodes as 9.
+    // keep TestDcTable's 4-bit codes, so 1001 still decodes as 9.
     Decode(StreamBuilder().Soi().Dht({{0x00, {1}, {0x05}}}).Eoi().bytes());
     BitWriter bits;
     bits.Put(0b0, 1);
@@ -324,7 +324,7 @@ TEST_F(Entropy, NonZeroSelectorsNameTablesOfIndexOne)
 {
     // Index 1 holds the tables; index 0 matches no code.
     ResetDecoder();
-    Decode(StreamBuilder().Soi().Dqt({FlatQuant(0, 255)}).Dht({DcSpec(1), AcSpec(1)}).Eoi().bytes());
+    Decode(StreamBuilder().Soi().Dqt({FlatQuant(0, 255)}).Dht({TestDcTable(1), TestAcTable(1)}).Eoi().bytes());
     BitWriter bits;
     BlockCoder(bits).Block(12, {{1, 7}, {20, -3}});
     Bytes data = bits.Finish();

@@ -164,13 +164,13 @@ TEST_F(Headers, QuantTablesArePrescaledTruncatedAndInNaturalOrder)
 TEST_F(Headers, HuffmanTablesGetCanonicalCodes)
 {
     // Lengths 2, 2, 3, 4, 4, 4, 6: the code doubles across the empty length 5.
-    HuffmanSpec spec{0x25, {0, 2, 1, 3, 0, 1}, {0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6}};
+    HuffmanDefinition definition{0x25, {0, 2, 1, 3, 0, 1}, {0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6}};
     const HuffmanEntry expected[] = {
         {0b00, 0xA0, 2}, {0b01, 0xA1, 2}, {0b100, 0xA2, 3}, {0b1010, 0xA3, 4},
         {0b1011, 0xA4, 4}, {0b1100, 0xA5, 4}, {0b110100, 0xA6, 6},
     };
     jpegState.dcTables[1].entries[7] = {0x1234, 0x56, 9};
-    Decode(StreamBuilder().Soi().Dht({spec}).Eoi().bytes());  // 0x25: DC, index 1
+    Decode(StreamBuilder().Soi().Dht({definition}).Eoi().bytes());  // 0x25: DC, index 1
     const HuffmanEntry* e = jpegState.dcTables[1].entries;
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(e[i].code, expected[i].code) << i;
@@ -185,12 +185,12 @@ TEST_F(Headers, HuffmanTablesGetCanonicalCodes)
 
 TEST_F(Headers, TableOfMoreThan256CodesKeepsTheFirst256AndReadsOn)
 {
-    HuffmanSpec big{0x10, {}, {}};
+    HuffmanDefinition big{0x10, {}, {}};
     big.counts[8] = 200;  // length 9
     big.counts[9] = 100;  // length 10
     for (int i = 0; i < 300; ++i)
         big.symbols.push_back(static_cast<std::uint8_t>(i));
-    Decode(StreamBuilder().Soi().Dht({big, DcSpec(0)}).Eoi().bytes());
+    Decode(StreamBuilder().Soi().Dht({big, TestDcTable(0)}).Eoi().bytes());
     const HuffmanEntry& last = jpegState.acTables[0].entries[255];
     EXPECT_EQ(last.value, 255);
     EXPECT_EQ(last.length, 10);
@@ -201,14 +201,14 @@ TEST_F(Headers, TableOfMoreThan256CodesKeepsTheFirst256AndReadsOn)
 
 TEST_F(Headers, DhtIsReadUntilTwoTablesOfEachClassAreIn)
 {
-    HuffmanSpec late{0x00, {1}, {0x77}};
-    Decode(StreamBuilder().Soi().Dht({DcSpec(0), AcSpec(0), DcSpec(1), AcSpec(1)}).Dht({late}).Eoi().bytes());
+    HuffmanDefinition late{0x00, {1}, {0x77}};
+    Decode(StreamBuilder().Soi().Dht({TestDcTable(0), TestAcTable(0), TestDcTable(1), TestAcTable(1)}).Dht({late}).Eoi().bytes());
     EXPECT_EQ(jpegState.dcTableCount, 2);
     EXPECT_EQ(jpegState.acTableCount, 2);
     EXPECT_EQ(jpegState.dcTables[0].entries[0].length, 4);
 
     ResetDecoder();
-    Decode(StreamBuilder().Soi().Dht({DcSpec(0), DcSpec(1), AcSpec(0)}).Dht({late}).Eoi().bytes());
+    Decode(StreamBuilder().Soi().Dht({TestDcTable(0), TestDcTable(1), TestAcTable(0)}).Dht({late}).Eoi().bytes());
     EXPECT_EQ(jpegState.dcTableCount, 3);  // one AC table short: still read
     EXPECT_EQ(jpegState.dcTables[0].entries[0].value, 0x77);
     EXPECT_EQ(jpegState.dcTables[0].entries[0].length, 1);
@@ -262,8 +262,8 @@ Bytes ColourStreamWith(const StreamBuilder& tables)
 
 TEST_F(Headers, ColourScanStartsOnlyWithTwoTablesOfEachKindFromThisCall)
 {
-    const std::vector<HuffmanSpec> huffman = {DcSpec(0), AcSpec(0), DcSpec(1), AcSpec(1)};
-    const std::vector<QuantSpec> quant = {FlatQuant(0, 1), FlatQuant(1, 1)};
+    const std::vector<HuffmanDefinition> huffman = {TestDcTable(0), TestAcTable(0), TestDcTable(1), TestAcTable(1)};
+    const std::vector<QuantDefinition> quant = {FlatQuant(0, 1), FlatQuant(1, 1)};
     struct Case {
         const char* name;
         StreamBuilder tables;
@@ -273,7 +273,7 @@ TEST_F(Headers, ColourScanStartsOnlyWithTwoTablesOfEachKindFromThisCall)
         {"two of each", StreamBuilder().Dqt(quant).Dht(huffman), GreyPixel(200)},
         {"one quant table", StreamBuilder().Dqt({quant[0]}).Dht(huffman), GreyPixel(128)},
         {"three quant tables", StreamBuilder().Dqt({quant[0]}).Dqt(quant).Dht(huffman), GreyPixel(128)},
-        {"one AC table", StreamBuilder().Dqt(quant).Dht({DcSpec(0), DcSpec(1), AcSpec(0)}), GreyPixel(128)},
+        {"one AC table", StreamBuilder().Dqt(quant).Dht({TestDcTable(0), TestDcTable(1), TestAcTable(0)}), GreyPixel(128)},
         {"tables of the last call only", StreamBuilder(), GreyPixel(128)},
     };
     for (const Case& c : cases) {
@@ -291,7 +291,7 @@ TEST_F(Headers, FirstOfSeparateComponentScansDecodesAsGrey)
     y.Block(0, 60);
     cb.Block(0, 250);
     Bytes stream = StreamBuilder().Soi().Dqt({FlatQuant(0, 1), FlatQuant(1, 1)})
-        .Dht({DcSpec(0), AcSpec(0), DcSpec(1), AcSpec(1)})
+        .Dht({TestDcTable(0), TestAcTable(0), TestDcTable(1), TestAcTable(1)})
         .Sof0(8, 8, {{1, 0x11, 0}, {2, 0x11, 1}, {3, 0x11, 1}})
         .Sos({{1, 0x00}}).Add(y.Finish()).Sos({{2, 0x11}}).Add(cb.Finish()).Eoi().bytes();
     Decoded d = Decode(stream);

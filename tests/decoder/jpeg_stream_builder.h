@@ -17,13 +17,13 @@ namespace jpegtest {
 
 using Bytes = std::vector<std::uint8_t>;
 
-struct HuffmanSpec {
+struct HuffmanDefinition {
     std::uint8_t classAndIndex;          // 0x00 DC 0, 0x01 DC 1, 0x10 AC 0, 0x11 AC 1
     std::array<std::uint8_t, 16> counts; // codes of length 1..16
     Bytes symbols;
 };
 
-struct QuantSpec {
+struct QuantDefinition {
     std::uint8_t precisionAndIndex;
     Bytes values;  // 64 quantisers in zig-zag order (128 bytes for 16-bit tables)
 };
@@ -36,32 +36,32 @@ struct ScanComponent {
     std::uint8_t id, tables;  // DC selector << 4 | AC selector
 };
 
-inline QuantSpec FlatQuant(std::uint8_t index, std::uint8_t q)
+inline QuantDefinition FlatQuant(std::uint8_t index, std::uint8_t q)
 {
     return {index, Bytes(64, q)};
 }
 
 // DC table: the category s (0..11) has the 4-bit code s; 1111 is no code.
-inline HuffmanSpec DcSpec(std::uint8_t index)
+inline HuffmanDefinition TestDcTable(std::uint8_t index)
 {
-    HuffmanSpec spec{index, {}, {}};
-    spec.counts[3] = 12;
+    HuffmanDefinition definition{index, {}, {}};
+    definition.counts[3] = 12;
     for (std::uint8_t s = 0; s < 12; ++s)
-        spec.symbols.push_back(s);
-    return spec;
+        definition.symbols.push_back(s);
+    return definition;
 }
 
 // AC table: 8-bit codes, the code of a symbol being its place in the list:
 // EOB 0x00, ZRL 0xF0, 0x30 (ends a block like EOB), then every run/size
 // symbol with size 1..10. 163 codes, so 1111 1111 is no code.
-inline HuffmanSpec AcSpec(std::uint8_t index)
+inline HuffmanDefinition TestAcTable(std::uint8_t index)
 {
-    HuffmanSpec spec{static_cast<std::uint8_t>(0x10 | index), {}, {0x00, 0xF0, 0x30}};
+    HuffmanDefinition definition{static_cast<std::uint8_t>(0x10 | index), {}, {0x00, 0xF0, 0x30}};
     for (int run = 0; run < 16; ++run)
         for (int size = 1; size <= 10; ++size)
-            spec.symbols.push_back(static_cast<std::uint8_t>(run << 4 | size));
-    spec.counts[7] = static_cast<std::uint8_t>(spec.symbols.size());
-    return spec;
+            definition.symbols.push_back(static_cast<std::uint8_t>(run << 4 | size));
+    definition.counts[7] = static_cast<std::uint8_t>(definition.symbols.size());
+    return definition;
 }
 
 class StreamBuilder {
@@ -82,20 +82,20 @@ public:
         return Marker(code).Word(static_cast<std::uint16_t>(body.size() + 2)).Add(body);
     }
 
-    StreamBuilder& Dqt(const std::vector<QuantSpec>& tables)
+    StreamBuilder& Dqt(const std::vector<QuantDefinition>& tables)
     {
         Bytes body;
-        for (const QuantSpec& t : tables) {
+        for (const QuantDefinition& t : tables) {
             body.push_back(t.precisionAndIndex);
             body.insert(body.end(), t.values.begin(), t.values.end());
         }
         return Segment(0xDB, body);
     }
 
-    StreamBuilder& Dht(const std::vector<HuffmanSpec>& tables)
+    StreamBuilder& Dht(const std::vector<HuffmanDefinition>& tables)
     {
         Bytes body;
-        for (const HuffmanSpec& t : tables) {
+        for (const HuffmanDefinition& t : tables) {
             body.push_back(t.classAndIndex);
             body.insert(body.end(), t.counts.begin(), t.counts.end());
             body.insert(body.end(), t.symbols.begin(), t.symbols.end());
@@ -194,7 +194,7 @@ private:
     int used_ = 0;
 };
 
-// Writes blocks with the codes of DcSpec and AcSpec.
+// Writes blocks with the codes of TestDcTable and TestAcTable.
 class BlockCoder {
 public:
     explicit BlockCoder(BitWriter& bits) : bits_(bits) {}
@@ -250,10 +250,10 @@ public:
     }
 
 private:
-    static const HuffmanSpec& AcTable()
+    static const HuffmanDefinition& AcTable()
     {
-        static const HuffmanSpec spec = AcSpec(0);
-        return spec;
+        static const HuffmanDefinition definition = TestAcTable(0);
+        return definition;
     }
     BitWriter& bits_;
 };
@@ -282,7 +282,7 @@ private:
     std::array<int, 3> predictors_ = {};
 };
 
-// A whole stream with quantisers of 1 and DcSpec/AcSpec as tables 0 and 1:
+// A whole stream with quantisers of 1 and TestDcTable/TestAcTable as tables 0 and 1:
 // one grey component (ySampling 0), or Y (sampled ySampling), Cb and Cr.
 // restartInterval < 0 writes no DRI segment.
 inline Bytes Picture(std::uint16_t width, std::uint16_t height, std::uint8_t ySampling,
@@ -291,10 +291,10 @@ inline Bytes Picture(std::uint16_t width, std::uint16_t height, std::uint8_t ySa
     StreamBuilder s;
     s.Soi();
     if (ySampling == 0) {
-        s.Dqt({FlatQuant(0, 1)}).Dht({DcSpec(0), AcSpec(0)}).Sof0(width, height, {{1, 0x11, 0}});
+        s.Dqt({FlatQuant(0, 1)}).Dht({TestDcTable(0), TestAcTable(0)}).Sof0(width, height, {{1, 0x11, 0}});
     } else {
         s.Dqt({FlatQuant(0, 1), FlatQuant(1, 1)})
-            .Dht({DcSpec(0), AcSpec(0), DcSpec(1), AcSpec(1)})
+            .Dht({TestDcTable(0), TestAcTable(0), TestDcTable(1), TestAcTable(1)})
             .Sof0(width, height, {{1, ySampling, 0}, {2, 0x11, 1}, {3, 0x11, 1}});
     }
     if (restartInterval >= 0)
