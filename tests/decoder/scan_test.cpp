@@ -57,12 +57,15 @@ TEST_F(Scan, LayoutsPlaceLumaBlocksAndShareChromaSamples)
         {"16x16", 0x22, 16, 16},
     };
     // Flat luma blocks, one level each; chroma blocks that vary across and
-    // down, differently in every MCU.
+    // down, differently in every MCU, under quantisers of 2 (luma: 1).
     auto level = [](int mcu, int block) { return 20 + (37 * mcu + 53 * block) % 210; };
+    auto cbLevel = [](int mcu) { return 120 + 5 * mcu; };
+    auto crLevel = [](int mcu) { return 140 - 4 * mcu; };
     auto cb = [](int mcu) { return Coefficients{{1, 30 + 3 * mcu}, {2, -25}}; };
     auto cr = [](int mcu) { return Coefficients{{1, -20}, {2, 35 - 2 * mcu}}; };
-    auto samples = [](const Coefficients& c) {  // zig-zag 1 and 2 are (0,1) and (1,0)
+    auto samples = [](int flatLevel, const Coefficients& c) {  // zig-zag 1, 2: (0,1), (1,0)
         Block coefficients{}, s{};
+        coefficients[0] = static_cast<std::int16_t>(8 * (flatLevel - 128));
         coefficients[1] = static_cast<std::int16_t>(c[0].second);
         coefficients[8] = static_cast<std::int16_t>(c[1].second);
         JpegInverseTransform(coefficients.data(), s.data(), 1);
@@ -80,11 +83,11 @@ TEST_F(Scan, LayoutsPlaceLumaBlocksAndShareChromaSamples)
                 for (int b = 0; b < lumaBlocks; ++b)
                     blocks.Block(0, level(mcu, b));
                 if (layout.ySampling != 0) {
-                    blocks.Block(1, 128, cb(mcu));
-                    blocks.Block(2, 128, cr(mcu));
+                    blocks.Block(1, cbLevel(mcu), cb(mcu));
+                    blocks.Block(2, crLevel(mcu), cr(mcu));
                 }
             }
-            Decoded d = Decode(Picture(width, height, layout.ySampling, blocks.Finish()));
+            Decoded d = Decode(Picture(width, height, layout.ySampling, blocks.Finish(), -1, 2));
             ASSERT_EQ(d.pixels.size(), std::size_t(width) * height);
 
             for (int y = 0; y < height; ++y) {
@@ -97,7 +100,8 @@ TEST_F(Scan, LayoutsPlaceLumaBlocksAndShareChromaSamples)
                         int i = layout.mcuWidth == 8 ? 8 * row + col
                               : layout.mcuHeight == 8 ? 8 * row + col / 2
                               : 8 * (row / 2) + col / 2;
-                        expected = ColourPixel(luma, samples(cb(mcu))[i], samples(cr(mcu))[i]);
+                        expected = ColourPixel(luma, samples(cbLevel(mcu), cb(mcu))[i],
+                                               samples(crLevel(mcu), cr(mcu))[i]);
                     }
                     ASSERT_EQ(d.pixels[y * width + x], expected) << "x " << x << ", y " << y;
                 }
