@@ -154,7 +154,10 @@ TEST_F(Scan, RestartRowsResetPredictorsWhetherPaddedOrOnAByteBoundary)
         Rows rows;
         int interval;            // -1: no DRI segment
         std::vector<bool> exact; // per row but the last: data ends on a byte boundary
+        bool colour = false;     // 8x8 colour MCUs: Y the level, Cb and Cr made from it
     };
+    auto cbFor = [](int level) { return 100 + level / 4; };
+    auto crFor = [](int level) { return 190 - level / 4; };
     // A flat block is a 4-bit DC code, its magnitude bits and an 8-bit EOB;
     // levels 128 +- 1 cost 4 magnitude bits, so two such blocks fill 32 bits.
     const Case cases[] = {
@@ -164,24 +167,32 @@ TEST_F(Scan, RestartRowsResetPredictorsWhetherPaddedOrOnAByteBoundary)
         {"boundary, padded, boundary", {{129, 130}, {131, 140}, {127, 128}, {90, 60}}, 1, {true, false, true}},
         {"no DRI: predictors run on", {{140}, {150}, {160}}, -1, {}},
         {"DRI 0: predictors run on", {{129, 130}, {127, 126}}, 0, {}},
+        {"colour: Cb and Cr reset too", {{140, 60}, {150, 90}, {160, 30}}, 1, {false, false}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const int across = static_cast<int>(c.rows[0].size());
         FlatBlocks blocks;
         for (std::size_t r = 0; r < c.rows.size(); ++r) {
-            for (int level : c.rows[r])
+            for (int level : c.rows[r]) {
                 blocks.Block(0, level);
+                if (c.colour) {
+                    blocks.Block(1, cbFor(level));
+                    blocks.Block(2, crFor(level));
+                }
+            }
             if (c.interval > 0 && r + 1 < c.rows.size()) {
                 ASSERT_EQ(blocks.bits().BitsInLastByte() == 0, c.exact[r]) << "row " << r;
                 blocks.Restart(static_cast<int>(r));
             }
         }
-        Decoded d = Decode(Picture(8 * across, 8 * c.rows.size(), 0, blocks.Finish(), c.interval));
+        Decoded d = Decode(Picture(8 * across, 8 * c.rows.size(), c.colour ? 0x11 : 0, blocks.Finish(), c.interval));
         ASSERT_EQ(d.pixels.size(), 64 * across * c.rows.size());
         for (std::size_t i = 0; i < d.pixels.size(); ++i) {
             const std::size_t y = i / (8 * across), x = i % (8 * across);
-            ASSERT_EQ(d.pixels[i], GreyPixel(c.rows[y / 8][x / 8])) << "x " << x << ", y " << y;
+            const int level = c.rows[y / 8][x / 8];
+            ASSERT_EQ(d.pixels[i], c.colour ? ColourPixel(level, cbFor(level), crFor(level)) : GreyPixel(level))
+                << "x " << x << ", y " << y;
         }
     }
 }
