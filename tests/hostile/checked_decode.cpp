@@ -30,7 +30,7 @@ std::string Format(const char* format, Args... args)
 }
 
 // The first pixel that is neither still zero nor 0xFF in its top byte.
-std::string CheckPixels(const std::vector<std::uint32_t>& pixels)
+std::string CheckPixels(std::span<const std::uint32_t> pixels)
 {
     for (std::size_t i = 0; i < pixels.size(); ++i) {
         if (pixels[i] != 0 && (pixels[i] >> 24) != 0xFF)
@@ -47,7 +47,7 @@ void ResetDecoders()
     ResetReferenceDecoder();
 }
 
-Outcome DecodeChecked(Decoder decoder, std::span<const std::uint8_t> stream)
+Outcome DecodeChecked(Decoder decoder, std::span<const std::uint8_t> stream, std::uint64_t copyPixelsUpTo)
 {
     static std::uint32_t sentinel;
     std::uint32_t* pixels = &sentinel;
@@ -85,8 +85,9 @@ Outcome DecodeChecked(Decoder decoder, std::span<const std::uint8_t> stream)
         out.problem = Format("%" PRIu32 " x %" PRIu32 " pixels in a buffer of %" PRIu32 " bytes", width,
                              height, allocationLog.lastSize);
     else {
-        out.pixels.assign(pixels, pixels + pixelCount);
-        out.problem = CheckPixels(out.pixels);
+        out.problem = CheckPixels({pixels, static_cast<std::size_t>(pixelCount)});
+        if (pixelCount <= copyPixelsUpTo)
+            out.pixels.assign(pixels, pixels + pixelCount);
     }
     FreeBlock(pixels);
     return out;

@@ -15,7 +15,7 @@ struct Outcome {
     std::int32_t result = 0;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    std::vector<std::uint32_t> pixels;  // copied out; the block itself is freed
+    std::vector<std::uint32_t> pixels;  // copied out (see DecodeChecked); the block is freed
     std::string problem;                // the first broken promise; empty when none
 };
 
@@ -25,7 +25,10 @@ enum class Decoder { kFast, kReference };
 void ResetDecoders();
 
 // One DecodeJpeg call of `decoder`, on whatever state the earlier calls left.
-Outcome DecodeChecked(Decoder decoder, std::span<const std::uint8_t> stream);
+// The pixels are checked in place and copied out for frames of up to
+// `copyPixelsUpTo` pixels.
+Outcome DecodeChecked(Decoder decoder, std::span<const std::uint8_t> stream,
+                      std::uint64_t copyPixelsUpTo = ~std::uint64_t{0});
 
 // An input of the sequence fuzz target cut into streams: a new stream begins
 // at every SOI marker but one at the very start.

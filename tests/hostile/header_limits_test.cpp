@@ -11,8 +11,8 @@
 namespace hostile {
 namespace {
 
-using jpegtest::AcSpec;
-using jpegtest::DcSpec;
+using jpegtest::TestAcTable;
+using jpegtest::TestDcTable;
 using jpegtest::FlatBlocks;
 using jpegtest::FlatQuant;
 using jpegtest::GreyPixel;
@@ -85,16 +85,17 @@ TEST(FrameSize, ZeroWidthOrHeightGivesAnEmptyPicture)
     }
 }
 
-// A DHT table of `codes` codes, spread over lengths 9 to 16, all symbol 0x00.
-jpegtest::HuffmanSpec OverfullTable(std::uint8_t classAndIndex, std::uint32_t codes)
+// A DHT table of `codes` codes (at most 16 x 255), 255 per length from length
+// 16 down, all symbol 0x00.
+jpegtest::HuffmanDefinition OverfullTable(std::uint8_t classAndIndex, std::uint32_t codes)
 {
-    jpegtest::HuffmanSpec spec{classAndIndex, {}, Bytes(codes, 0x00)};
+    jpegtest::HuffmanDefinition table{classAndIndex, {}, Bytes(codes, 0x00)};
     for (std::uint32_t l = 15; codes > 0; --l) {
         std::uint32_t n = codes < 255 ? codes : 255;
-        spec.counts[l] = static_cast<std::uint8_t>(n);
+        table.counts[l] = static_cast<std::uint8_t>(n);
         codes -= n;
     }
-    return spec;
+    return table;
 }
 
 TEST(HuffmanTables, TablesOfMoreThan256CodesAreReadWholeAndKeepTheStreamInStep)
@@ -111,7 +112,7 @@ TEST(HuffmanTables, TablesOfMoreThan256CodesAreReadWholeAndKeepTheStreamInStep)
         if (codes != 0)
             s.Dht({OverfullTable(0x01, codes)});
         return s.Dqt({FlatQuant(0, 1)})
-            .Dht({DcSpec(0), AcSpec(0)})
+            .Dht({TestDcTable(0), TestAcTable(0)})
             .Sof0(16, 8, {{1, 0x11, 0}})
             .Sos({{1, 0x00}})
             .Add(scan)
@@ -146,19 +147,19 @@ TEST(HuffmanTables, OverfullTablesInUseDecodeWithinBounds)
     }
 }
 
-// Grey 16 x 8, two flat blocks of 200, coded with DcSpec/AcSpec as tables 1;
+// Grey 16 x 8, two flat blocks of 200, coded with TestDcTable/TestAcTable as tables 1;
 // tables 0 are the same codes with the DC categories reversed.
 Bytes GreyWithSelectors(std::uint8_t scanSelectors, std::uint8_t quantSelector)
 {
     FlatBlocks blocks;
     blocks.Block(0, 200);
     blocks.Block(0, 200);
-    jpegtest::HuffmanSpec reversed = DcSpec(0);
+    jpegtest::HuffmanDefinition reversed = TestDcTable(0);
     std::reverse(reversed.symbols.begin(), reversed.symbols.end());
     return StreamBuilder()
         .Soi()
         .Dqt({FlatQuant(0, 2), FlatQuant(1, 1)})
-        .Dht({reversed, AcSpec(0), DcSpec(1), AcSpec(1)})
+        .Dht({reversed, TestAcTable(0), TestDcTable(1), TestAcTable(1)})
         .Sof0(16, 8, {{1, 0x11, quantSelector}})
         .Sos({{1, scanSelectors}})
         .Add(blocks.Finish())
@@ -187,7 +188,7 @@ TEST(Selectors, QuantSelectorsAboveOneUseTableOne)
 }
 
 // Grey 8 x 8 of 200 with the DQT segments `tables` in front of the frame.
-Bytes GreyWithQuantTables(const std::vector<std::vector<jpegtest::QuantSpec>>& segments)
+Bytes GreyWithQuantTables(const std::vector<std::vector<jpegtest::QuantDefinition>>& segments)
 {
     FlatBlocks blocks;
     blocks.Block(0, 200);
@@ -195,7 +196,7 @@ Bytes GreyWithQuantTables(const std::vector<std::vector<jpegtest::QuantSpec>>& s
     s.Soi();
     for (const auto& tables : segments)
         s.Dqt(tables);
-    return s.Dht({DcSpec(0), AcSpec(0)})
+    return s.Dht({TestDcTable(0), TestAcTable(0)})
         .Sof0(8, 8, {{1, 0x11, 0}})
         .Sos({{1, 0x00}})
         .Add(blocks.Finish())
@@ -213,7 +214,7 @@ TEST(QuantTables, TableIndexThreeLeavesTablesZeroAndOneAsTheyAre)
 
 TEST(QuantTables, SixteenBitTableEndsItsSegmentAndTheTablesBeforeItCount)
 {
-    const jpegtest::QuantSpec wide{0x10, Bytes(128, 3)};
+    const jpegtest::QuantDefinition wide{0x10, Bytes(128, 3)};
     EXPECT_TRUE(AllPixelsAre(DecodeFresh(GreyWithQuantTables({{FlatQuant(0, 1), wide, FlatQuant(0, 5)}})),
                              GreyPixel(200)));
 }
@@ -266,7 +267,7 @@ Bytes ScanOfComponents(std::uint8_t count)
     return StreamBuilder()
         .Soi()
         .Dqt({FlatQuant(0, 1), FlatQuant(1, 1)})
-        .Dht({DcSpec(0), AcSpec(0), DcSpec(1), AcSpec(1)})
+        .Dht({TestDcTable(0), TestAcTable(0), TestDcTable(1), TestAcTable(1)})
         .Sof0(16, 16, {{1, 0x22, 0}, {2, 0x11, 1}, {3, 0x11, 1}})
         .Sos(components)
         .Add(blocks.Finish())

@@ -120,9 +120,11 @@ TEST(LoaderLeaks, FailedLoadsLeaveNoBlockHandleOrGdiObject)
         EXPECT_EQ(after.heapBlocks, before.heapBlocks) << "heap blocks left by " << kLoads << " loads";
         EXPECT_EQ(after.gdiObjects, before.gdiObjects);
         EXPECT_EQ(after.userObjects, before.userObjects);
-        if (c.path != locked && c.path != folder.path().string() &&
-            GetFileAttributesA(c.path.c_str()) != INVALID_FILE_ATTRIBUTES)
+        const bool fileThere = c.path != locked && c.path != folder.path().string() &&
+                               GetFileAttributesA(c.path.c_str()) != INVALID_FILE_ATTRIBUTES;
+        if (fileThere) {
             EXPECT_TRUE(NobodyHolds(c.path)) << "the loader left the file open";
+        }
     }
     CloseHandle(holder);
 }
