@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <tuple>
 
 #include "tests/decoder/jpeg_stream_builder.h"
 
@@ -194,6 +195,19 @@ TEST_F(Scan, RestartRowsResetPredictorsWhetherPaddedOrOnAByteBoundary)
             ASSERT_EQ(d.pixels[i], c.colour ? ColourPixel(level, cbFor(level), crFor(level)) : GreyPixel(level))
                 << "x " << x << ", y " << y;
         }
+    }
+}
+
+TEST_F(Scan, FramesNear65535PixelsEndTheirRowsAndColumns)
+{
+    // No entropy-coded data: every block holds its predictor, 0, so every
+    // pixel is grey 128 (colour: Y = Cb = Cr = 128).
+    for (auto [width, height, ySampling] : {std::tuple<int, int, std::uint8_t>{65535, 1, 0},
+                                           {1, 65535, 0}, {65535, 2, 0x22}, {2, 65535, 0x22}}) {
+        Decoded d = Decode(Picture(width, height, ySampling, {}));
+        ASSERT_EQ(d.pixels.size(), std::size_t(width) * height);
+        EXPECT_EQ(d.pixels.front(), GreyPixel(128)) << width << "x" << height;
+        EXPECT_EQ(d.pixels.back(), GreyPixel(128)) << width << "x" << height;
     }
 }
 
