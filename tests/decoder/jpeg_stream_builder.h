@@ -133,13 +133,6 @@ public:
         return Segment(0xDD, {std::uint8_t(interval >> 8), std::uint8_t(interval)});
     }
 
-    // JFIF APP0, 16 bytes behind the marker.
-    StreamBuilder& App0()
-    {
-        return Segment(0xE0, {'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0});
-    }
-
-    std::size_t size() const { return bytes_.size(); }
     const Bytes& bytes() const { return bytes_; }
 
 private:
