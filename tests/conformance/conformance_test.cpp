@@ -5,8 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <numbers>
 #include <string>
 #include <vector>
