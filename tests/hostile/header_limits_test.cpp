@@ -147,6 +147,28 @@ TEST(HuffmanTables, OverfullTablesInUseDecodeWithinBounds)
     }
 }
 
+TEST(HuffmanTables, MagnitudeCategoriesUpTo255StayWithinBounds)
+{
+    // DC categories past 11 ask for up to 255 magnitude bits; AC sizes up to
+    // 15 with runs up to 15. Sums wrap at 16 bits and the sanitizers watch.
+    const jpegtest::HuffmanDefinition dc{0x00, {0, 4}, {16, 17, 255, 15}};
+    const jpegtest::HuffmanDefinition ac{0x10, {0, 4}, {0x0F, 0x1F, 0xFF, 0x00}};
+    Bytes scan;
+    for (std::uint32_t i = 0; i < 400; ++i)
+        scan.push_back(static_cast<std::uint8_t>((i * 89 + 7) % 255));
+    for (std::uint8_t sampling : {0x00, 0x11, 0x22}) {
+        SCOPED_TRACE(testing::Message() << "sampling 0x" << std::hex << int{sampling});
+        StreamBuilder s;
+        s.Soi().Dqt({FlatQuant(0, 255), FlatQuant(1, 255)}).Dht({dc, ac, {0x01, dc.counts, dc.symbols},
+                                                                   {0x11, ac.counts, ac.symbols}});
+        if (sampling == 0)
+            s.Sof0(40, 24, {{1, 0x11, 0}}).Sos({{1, 0x00}});
+        else
+            s.Sof0(40, 24, {{1, sampling, 0}, {2, 0x11, 1}, {3, 0x11, 1}}).Sos({{1, 0x00}, {2, 0x11}, {3, 0x11}});
+        EXPECT_EQ(DecodeFresh(s.Add(scan).Eoi().bytes()).result, 1);
+    }
+}
+
 // Grey 16 x 8, two flat blocks of 200, coded with TestDcTable/TestAcTable as tables 1;
 // tables 0 are the same codes with the DC categories reversed.
 Bytes GreyWithSelectors(std::uint8_t scanSelectors, std::uint8_t quantSelector)
