@@ -18,3 +18,13 @@ ctest --preset native-asan
 
 echo "== fuzz smoke: each libFuzzer target 60 s from its seeds, under ASan+UBSan"
 fuzz/smoke.sh 60
+
+echo "== win32: splash.dll, splash-host.exe, decoder and Windows tests under Wine (the product)"
+cmake --preset win32 -DSPLASH_WERROR=ON >/dev/null
+cmake --build --preset win32
+ctest --preset win32
+
+echo "== win64: the same built for x86_64, under 64-bit Wine"
+cmake --preset win64 -DSPLASH_WERROR=ON >/dev/null
+cmake --build --preset win64
+ctest --preset win64
