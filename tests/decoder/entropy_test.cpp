@@ -193,27 +193,33 @@ TEST_F(Entropy, HuffmanSymbolsOfEveryLengthAndNoMatchAfterSixteenBits)
 
 TEST_F(Entropy, EntriesLeftBehindByAShorterDefinitionStillMatch)
 {
-    // DC table 0 redefined with the single code 0 (symbol 5): entries 1..11
-    // keep TestDcTable's 4-bit codes, so 1001 still decodes as 9.
-    Decode(StreamBuilder().Soi().Dht({{0x00, {1}, {0x05}}}).Eoi().bytes());
+    // DC table 0 redefined with the single code 00 (symbol 5): entries 1..11
+    // keep TestDcTable's 4-bit codes, so 1001 still decodes as 9, while 0010
+    // never comes up, 00 being shorter.
+    Decode(StreamBuilder().Soi().Dht({{0x00, {0, 1}, {0x05}}}).Eoi().bytes());
     BitWriter bits;
-    bits.Put(0b0, 1);
+    bits.Put(0b00, 2);
     bits.Put(0b1001, 4);
-    bits.Put(0b0, 1);
+    bits.Put(0b0010, 4);
     Prime(bits.Finish());
     for (std::uint16_t expected : {5, 9, 5})
         EXPECT_EQ(JpegDecodeHuffman(jpegState.dcTables[0]), expected);
 
-    // The same through a whole block: DC category 9, then EOB.
-    BitWriter block;
-    block.Put(0b1001, 4);
-    block.Put(0b100000000, 9);  // +256
-    BlockCoder(block).AcSymbol(0x00);
-    Prime(block.Finish());
+    // The same through whole blocks: category 9, then category 5 (00 10110).
+    BitWriter blocks;
+    blocks.Put(0b1001, 4);
+    blocks.Put(0b100000000, 9);  // +256
+    BlockCoder(blocks).AcSymbol(0x00);
+    blocks.Put(0b00, 2);
+    blocks.Put(0b10110, 5);  // +22
+    BlockCoder(blocks).AcSymbol(0x00);
+    Prime(blocks.Finish());
     Block samples{};
     std::int16_t predictor = 0;
     JpegDecodeBlock(samples.data(), 0, 0, 0, &predictor);
     EXPECT_EQ(predictor, 256);
+    JpegDecodeBlock(samples.data(), 0, 0, 0, &predictor);
+    EXPECT_EQ(predictor, 256 + 22);
 }
 
 TEST_F(Entropy, OnlyOneBitsBeforeARestartMarkerAreFill)
