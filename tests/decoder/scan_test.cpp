@@ -211,6 +211,19 @@ TEST_F(Scan, FramesNear65535PixelsEndTheirRowsAndColumns)
     }
 }
 
+TEST_F(Scan, RestartMarkerInsideARowLeavesTheBlocksBehindItAtTheirPredictor)
+{
+    // Interval 1 with two MCUs a row: the marker after MCU 1 is met by the
+    // Huffman decoder behind MCU 1's fill bits, so MCU 2 decodes no difference.
+    FlatBlocks blocks;
+    blocks.Block(0, 140);
+    ASSERT_NE(blocks.bits().BitsInLastByte(), 0);
+    blocks.Restart(0);
+    blocks.Block(0, 90);
+    Decoded d = Decode(Picture(16, 8, 0, blocks.Finish(), 1));
+    EXPECT_EQ(d.pixels, std::vector<std::uint32_t>(128, GreyPixel(140)));
+}
+
 TEST_F(Scan, UnsupportedLumaSamplingDecodesColourScanInTheGreyLayout)
 {
     FlatBlocks blocks;
