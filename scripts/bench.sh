@@ -108,7 +108,7 @@ echo
 echo "| start-up under Wine | size | file read | decode | bitmap copy | window until drawn | sum | mainDLLInit until drawn | decode, CPU time | reference build decode, CPU time |"
 echo "|---|---|--:|--:|--:|--:|--:|--:|--:|--:|"
 awk '{ printf "| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n", $1 == "bundled" ? "bundled prelude.jpg" : "1920x1080 4:2:0", $2, $3, $4, $5, $6, $7, $8, $9, $10 }' \
-  "$latency/times.txt"
+  <(tr -d '\r' <"$latency/times.txt")
 echo
 echo "Milliseconds; 32-bit splash.dll under Wine on Xvfb, load average $(cut -d' ' -f1 /proc/loadavg) at the end."
 echo "Wall clock, medians of $repetitions, except the last two columns: CPU time per decode, mean of many."
