@@ -13,6 +13,7 @@
 #include <jpeglib.h>
 
 #include "tests/decoder/jpeg_stream_builder.h"
+#include "tests/hostile/checked_decode.h"
 
 using jpegtest::Bytes;
 
@@ -120,6 +121,10 @@ Image DecodeWithLibjpeg(const Bytes& stream)
 Image DecodeWithDecodeJpeg(const Bytes& stream, int components)
 {
     jpegtest::Decoded d = jpegtest::Decode(stream);
+    // The straightforward reference build must give the very same pixels.
+    hostile::Outcome reference = hostile::DecodeChecked(hostile::Decoder::kReference, stream);
+    EXPECT_EQ(reference.result, d.result);
+    EXPECT_TRUE(reference.pixels == d.pixels) << "the fast decoder differs from the reference build";
     Image image{static_cast<int>(d.width), static_cast<int>(d.height), components, {}};
     for (std::uint32_t p : d.pixels) {
         if (components == 1) {
