@@ -3,6 +3,7 @@
 // behind each SOS up to the marker that ends it.
 #include "jpeg_structure.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "scan_walker.h"
@@ -240,7 +241,7 @@ struct Walker {
             a.kind = "JFIF";
         } else if (number == 0 && startsWith("JFXX\0", 5)) {
             a.kind = "JFXX";
-            if (b.At(begin + 5) == 0x10) {
+            if (begin + 6 <= end && b.At(begin + 5) == 0x10) {
                 a.hasThumbnail = true;
                 a.thumbnailOffset = begin + 6;
                 a.thumbnailLength = end - (begin + 6);
@@ -314,7 +315,9 @@ struct Walker {
             b.At(tiff + thumbOffset) == 0xFF && b.At(tiff + thumbOffset + 1) == 0xD8) {
             a.hasThumbnail = true;
             a.thumbnailOffset = tiff + thumbOffset;
-            a.thumbnailLength = thumbLength;
+            // The IFD's length is not trusted past the segment's end.
+            a.thumbnailLength = static_cast<std::uint32_t>(
+                std::min<std::uint64_t>(thumbLength, end - (tiff + std::uint64_t{thumbOffset})));
         }
     }
 
