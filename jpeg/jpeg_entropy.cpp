@@ -167,7 +167,9 @@ bool JpegWindowTake(BitWindow& w, std::uint32_t count)
 }
 
 // JpegDecodeHuffman from the window. With 9 bits or more ahead the reader is
-// not at a restart marker (the byte behind the current one is a window byte); codes longer than the look-up go the long way.
+// not at a restart marker (the byte behind the current one is a window
+// byte); codes longer than the look-up, and the last bits before an 0xFF
+// byte, go the long way.
 std::uint16_t JpegWindowHuffman(BitWindow& w, const HuffmanTable& table)
 {
     std::uint32_t available = JpegWindowAvailable(w);
