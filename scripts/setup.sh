@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 PACKAGES=(cmake g++ googletest libgtest-dev libbenchmark-dev libjpeg62-turbo-dev
           libjpeg-turbo-progs libstb-dev clang libclang-rt-14-dev imagemagick python3-pil
           xvfb x11-apps xdotool g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-          wine wine64)
+          wine wine64 valgrind)
 
 fail() { echo "setup: $*" >&2; exit 1; }
 
