@@ -1,13 +1,21 @@
-// DecodeJpeg on one stream, from the state of the process's first call: the
-// result, the out-parameters, the one pixel buffer and every pixel checked,
-// and the picture held to the reference build's.
+// DecodeJpeg on one stream, from the state of the process's first call, with
+// both builds of the decoder: the results, the out-parameters, the one pixel
+// buffer and every pixel checked, and the decoder's picture held to the
+// reference's. A pixel buffer of more than kPixelBudget pixels is refused, as
+// an allocator may refuse it, so that every execution is cheap enough to run
+// millions of them; the sequence target decodes frames of every size.
 #include <cstddef>
 #include <cstdint>
 
 #include "fuzz/fuzz_check.h"
+#include "tests/hostile/counting_alloc.h"
+
+// 256 x 256 pixels: at most a few milliseconds for both decoders together.
+constexpr std::uint32_t kPixelBudget = 1u << 16;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    hostile::allocationLimit = kPixelBudget * 4;
     hostile::ResetDecoders();
     bool withReference = true;
     DecodeAndCompare({data, size}, withReference);

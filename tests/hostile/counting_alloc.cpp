@@ -7,10 +7,13 @@
 
 namespace hostile {
 AllocationLog allocationLog;
+std::uint32_t allocationLimit = ~std::uint32_t{0};
 }  // namespace hostile
 
 void* AllocBlock(std::uint32_t size)
 {
+    if (size > hostile::allocationLimit)
+        return nullptr;
     // A zero-byte block is still a block; calloc(0) may return null.
     void* block = std::calloc(size != 0 ? size : 1, 1);
     if (block != nullptr) {

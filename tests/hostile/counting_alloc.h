@@ -16,4 +16,7 @@ struct AllocationLog {
 
 extern AllocationLog allocationLog;
 
+// AllocBlock refuses requests of more bytes than this.
+extern std::uint32_t allocationLimit;
+
 }  // namespace hostile
