@@ -163,7 +163,7 @@ TEST_F(Scan, RestartRowsResetPredictorsWhetherPaddedOrOnAByteBoundary)
     // levels 128 +- 1 cost 4 magnitude bits, so two such blocks fill 32 bits.
     const Case cases[] = {
         {"padded rows", {{140}, {150}, {160}}, 1, {false, false}},
-        {"interval 1000 as 1", {{140}, {150}, {160}}, 1000, {false, false}},
+        {"interval 65535 as 1", {{140}, {150}, {160}}, 65535, {false, false}},
         {"rows on byte boundaries", {{129, 130}, {127, 126}, {129, 128}}, 1, {true, true}},
         {"boundary, padded, boundary", {{129, 130}, {131, 140}, {127, 128}, {90, 60}}, 1, {true, false, true}},
         {"no DRI: predictors run on", {{140}, {150}, {160}}, -1, {}},
@@ -222,6 +222,17 @@ TEST_F(Scan, RestartMarkerInsideARowLeavesTheBlocksBehindItAtTheirPredictor)
     blocks.Block(0, 90);
     Decoded d = Decode(Picture(16, 8, 0, blocks.Finish(), 1));
     EXPECT_EQ(d.pixels, std::vector<std::uint32_t>(128, GreyPixel(140)));
+
+    // Without a restart interval a marker behind the first row stops the data
+    // the same way: the rows below keep the first row's level.
+    FlatBlocks rows;
+    rows.Block(0, 60);
+    rows.Restart(0);
+    rows.Block(0, 120);
+    rows.Restart(1);
+    rows.Block(0, 180);
+    d = Decode(Picture(8, 24, 0, rows.Finish(), 0));
+    EXPECT_EQ(d.pixels, std::vector<std::uint32_t>(192, GreyPixel(60)));
 }
 
 TEST_F(Scan, UnsupportedLumaSamplingDecodesColourScanInTheGreyLayout)

@@ -1,6 +1,6 @@
 // Headers at and past their limits: frame sizes, overfull Huffman tables,
-// selectors and table indexes with no table behind them, restart intervals,
-// scans of unsupported component counts.
+// quantisation selectors with no table behind them, scans of unsupported
+// component counts.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -46,19 +46,10 @@ TEST(FrameSize, FramesOverThePixelLimitAreRefusedWithNothingAllocated)
     }
 }
 
-TEST(FrameSize, FramesAtThePixelLimitAreDecodedWhole)
+TEST(FrameSize, FramesAtThePixelLimitAndOnePixelWideOrHighAreDecodedWhole)
 {
-    const std::uint16_t height = TallestAllowed(65535);
-    const Outcome out = DecodeFresh(GreyFrame(65535, height));
-    ASSERT_EQ(out.result, 1);
-    EXPECT_EQ(out.width, 65535u);
-    EXPECT_EQ(out.height, height);
-    EXPECT_TRUE(AllPixelsAre(out, GreyPixel(200)));
-}
-
-TEST(FrameSize, OnePixelWideOrHighFramesAreDecodedWhole)
-{
-    const std::pair<std::uint16_t, std::uint16_t> sizes[] = {{1, 65535}, {65535, 1}, {1, 1}};
+    const std::pair<std::uint16_t, std::uint16_t> sizes[] = {
+        {65535, TallestAllowed(65535)}, {1, 65535}, {65535, 1}, {1, 1}};
     for (auto [width, height] : sizes) {
         SCOPED_TRACE(testing::Message() << width << " x " << height);
         const Outcome out = DecodeFresh(GreyFrame(width, height));
@@ -169,112 +160,32 @@ TEST(HuffmanTables, MagnitudeCategoriesUpTo255StayWithinBounds)
     }
 }
 
-// Grey 16 x 8, two flat blocks of 200, coded with TestDcTable/TestAcTable as tables 1;
-// tables 0 are the same codes with the DC categories reversed.
-Bytes GreyWithSelectors(std::uint8_t scanSelectors, std::uint8_t quantSelector)
+// Grey 16 x 8, two flat blocks of 200 under the quantisers of 1 of table 1;
+// table 0 has quantisers of 2.
+Bytes GreyWithQuantSelector(std::uint8_t selector)
 {
     FlatBlocks blocks;
     blocks.Block(0, 200);
     blocks.Block(0, 200);
-    jpegtest::HuffmanDefinition reversed = TestDcTable(0);
-    std::reverse(reversed.symbols.begin(), reversed.symbols.end());
     return StreamBuilder()
         .Soi()
         .Dqt({FlatQuant(0, 2), FlatQuant(1, 1)})
-        .Dht({reversed, TestAcTable(0), TestDcTable(1), TestAcTable(1)})
-        .Sof0(16, 8, {{1, 0x11, quantSelector}})
-        .Sos({{1, scanSelectors}})
-        .Add(blocks.Finish())
-        .Eoi()
-        .bytes();
-}
-
-TEST(Selectors, HuffmanSelectorsTwoAndThreeNameTableOne)
-{
-    EXPECT_FALSE(AllPixelsAre(DecodeFresh(GreyWithSelectors(0x00, 1)), GreyPixel(200)));
-    for (std::uint8_t selectors : {0x11, 0x22, 0x33, 0x23, 0x32, 0x21, 0xFF}) {
-        SCOPED_TRACE(testing::Message() << "selectors 0x" << std::hex << int{selectors});
-        EXPECT_TRUE(AllPixelsAre(DecodeFresh(GreyWithSelectors(selectors, 1)), GreyPixel(200)));
-    }
-}
-
-TEST(Selectors, QuantSelectorsAboveOneUseTableOne)
-{
-    // Only two tables exist; a selector that names a third stays with table 1.
-    const Outcome tableZero = DecodeFresh(GreyWithSelectors(0x11, 0));
-    EXPECT_TRUE(AllPixelsAre(tableZero, GreyPixel(255)));  // quantiser 2 doubles the DC
-    for (std::uint8_t selector : {1, 2, 3, 255}) {
-        SCOPED_TRACE(testing::Message() << "selector " << int{selector});
-        EXPECT_TRUE(AllPixelsAre(DecodeFresh(GreyWithSelectors(0x11, selector)), GreyPixel(200)));
-    }
-}
-
-// Grey 8 x 8 of 200 with the DQT segments `tables` in front of the frame.
-Bytes GreyWithQuantTables(const std::vector<std::vector<jpegtest::QuantDefinition>>& segments)
-{
-    FlatBlocks blocks;
-    blocks.Block(0, 200);
-    StreamBuilder s;
-    s.Soi();
-    for (const auto& tables : segments)
-        s.Dqt(tables);
-    return s.Dht({TestDcTable(0), TestAcTable(0)})
-        .Sof0(8, 8, {{1, 0x11, 0}})
+        .Dht({TestDcTable(0), TestAcTable(0)})
+        .Sof0(16, 8, {{1, 0x11, selector}})
         .Sos({{1, 0x00}})
         .Add(blocks.Finish())
         .Eoi()
         .bytes();
 }
 
-TEST(QuantTables, TableIndexThreeLeavesTablesZeroAndOneAsTheyAre)
+TEST(Selectors, QuantSelectorsAboveOneUseTableOne)
 {
-    EXPECT_TRUE(AllPixelsAre(DecodeFresh(GreyWithQuantTables({{FlatQuant(3, 7)}, {FlatQuant(0, 1)}})),
-                             GreyPixel(200)));
-    EXPECT_TRUE(AllPixelsAre(DecodeFresh(GreyWithQuantTables({{FlatQuant(0, 1), FlatQuant(15, 9)}})),
-                             GreyPixel(200)));
-}
-
-TEST(QuantTables, SixteenBitTableEndsItsSegmentAndTheTablesBeforeItCount)
-{
-    const jpegtest::QuantDefinition wide{0x10, Bytes(128, 3)};
-    EXPECT_TRUE(AllPixelsAre(DecodeFresh(GreyWithQuantTables({{FlatQuant(0, 1), wide, FlatQuant(0, 5)}})),
-                             GreyPixel(200)));
-}
-
-// Grey 8 x 24: three MCU rows of 60, 120 and 180, a restart marker behind
-// rows 1 and 2 when `markers`, under DRI `interval` (none when negative).
-Bytes ThreeRows(int interval, bool markers)
-{
-    FlatBlocks blocks;
-    for (int row = 0; row < 3; ++row) {
-        if (markers && row > 0)
-            blocks.Restart(row - 1);
-        blocks.Block(0, 60 * (row + 1));
+    // Only two tables exist; a selector that names a third stays with table 1.
+    EXPECT_TRUE(AllPixelsAre(DecodeFresh(GreyWithQuantSelector(0)), GreyPixel(255)));  // quantiser 2 doubles the DC
+    for (std::uint8_t selector : {1, 2, 3, 255}) {
+        SCOPED_TRACE(testing::Message() << "selector " << int{selector});
+        EXPECT_TRUE(AllPixelsAre(DecodeFresh(GreyWithQuantSelector(selector)), GreyPixel(200)));
     }
-    return jpegtest::Picture(8, 24, 0, blocks.Finish(), interval);
-}
-
-bool ThreeRowsDecoded(const Outcome& out)
-{
-    if (out.pixels.size() != 8 * 24)
-        return false;
-    for (std::size_t i = 0; i < out.pixels.size(); ++i)
-        if (out.pixels[i] != GreyPixel(60 * (i / 64 + 1)))
-            return false;
-    return true;
-}
-
-TEST(RestartInterval, IntervalOf65535TakesAMarkerAfterEveryMcuRow)
-{
-    EXPECT_TRUE(ThreeRowsDecoded(DecodeFresh(ThreeRows(65535, true))));
-    EXPECT_TRUE(ThreeRowsDecoded(DecodeFresh(ThreeRows(1, true))));
-}
-
-TEST(RestartInterval, IntervalOfZeroTakesNoMarker)
-{
-    EXPECT_TRUE(ThreeRowsDecoded(DecodeFresh(ThreeRows(0, false))));
-    EXPECT_TRUE(ThreeRowsDecoded(DecodeFresh(ThreeRows(-1, false))));
-    EXPECT_FALSE(ThreeRowsDecoded(DecodeFresh(ThreeRows(0, true))));
 }
 
 // A 16 x 16 colour frame whose scan header lists `count` components.
