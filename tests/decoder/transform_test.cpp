@@ -44,11 +44,6 @@ TEST_F(Transform, PrescaleTableFollowsItsFormula)
     for (int r = 0; r < 8; ++r)
         for (int c = 0; c < 8; ++c)
             EXPECT_EQ(kPrescale[8 * r + c], std::lround(16384 * s(r) * s(c))) << r << "," << c;
-    EXPECT_EQ(kPrescale[0], 16384);
-    EXPECT_EQ(kPrescale[1], 22725);
-    EXPECT_EQ(kPrescale[9], 31521);
-    EXPECT_EQ(kPrescale[27], 22654);
-    EXPECT_EQ(kPrescale[63], 1247);
 }
 
 TEST_F(Transform, DcOnlyBlocksAreFlatAndClamped)
