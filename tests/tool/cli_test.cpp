@@ -16,17 +16,9 @@
 namespace splash_test {
 namespace {
 
-std::string WritePicture(const Bytes& picture, const std::string& name)
-{
-    std::string path = TempPath(name);
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(picture.data()), static_cast<std::streamsize>(picture.size()));
-    return path;
-}
-
 TEST(CommandLineTest, UsageAndInputErrorsExitTwoWithOneLine)
 {
-    std::string good = WritePicture(Encode({}), "cli_good.jpg");
+    std::string good = WriteTempFile(Encode({}), "cli_good.jpg");
     const std::string cases[] = {
         "",
         "--frobnicate '" + good + "'",
@@ -83,7 +75,7 @@ TEST(CommandLineTest, JsonIsOneValidObjectWithTheDocumentedKeys)
     o.markers = {{0xE1, ExifPayload(6, Encode(Sized(16, 8)))}, {0xFE, Bytes{'"', '\\', 0x07}}};
     ToolRun run = RunOnPicture(Encode(o), "--json");
     ASSERT_EQ(run.out.find('\n'), run.out.size() - 1);
-    std::string check = WritePicture(Bytes(run.out.begin(), run.out.end()), "cli_report.json");
+    std::string check = WriteTempFile(Bytes(run.out.begin(), run.out.end()), "cli_report.json");
     EXPECT_EQ(std::system(("python3 -c 'import json,sys; json.load(open(sys.argv[1]))' '" + check + "'").c_str()), 0)
         << run.out;
     std::size_t last = 0;
@@ -109,7 +101,7 @@ TEST(PreviewTest, EveryFormatHoldsTheDecodersPixelsExactly)
     std::uint32_t width = 0, height = 0, bits = 0;
     ASSERT_EQ(DecodeJpeg(picture.data(), static_cast<std::uint32_t>(picture.size()), &pixels, &width, &height, &bits),
               1);
-    std::string source = WritePicture(picture, "preview_source.jpg");
+    std::string source = WriteTempFile(picture, "preview_source.jpg");
     for (const char* name : {"preview.png", "preview.BMP", "preview.ppm"}) {
         std::string path = TempPath(name);
         std::remove(path.c_str());
@@ -142,7 +134,7 @@ TEST(PreviewTest, NothingIsWrittenWhenTheDecoderRefusesTheFile)
 {
     std::string path = TempPath("refused.png");
     std::remove(path.c_str());
-    std::string source = WritePicture(Bytes{'B', 'M', 0, 0}, "refused.jpg");
+    std::string source = WriteTempFile(Bytes{'B', 'M', 0, 0}, "refused.jpg");
     ToolRun run = RunTool("'" + source + "' -o '" + path + "'");
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_FALSE(std::ifstream(path).good());
@@ -151,14 +143,23 @@ TEST(PreviewTest, NothingIsWrittenWhenTheDecoderRefusesTheFile)
     EXPECT_EQ(run.out.substr(run.out.rfind('\n', run.out.size() - 2) + 1).rfind("NO SPLASH:", 0), 0u) << run.out;
 }
 
+// Not JPEG at all, or JPEG with nothing to show: a verdict, not a crash.
 TEST(CommandLineTest, EmptyAndGarbageFilesGetAVerdictNotACrash)
 {
-    for (const Bytes& bytes : {Bytes{}, Bytes{0xFF, 0xD8}, Bytes{0xFF, 0xD8, 0xFF, 0xD9}, Bytes(5000, 0xFF),
+    for (const Bytes& bytes : {Bytes{}, Bytes{0xFF}, Bytes{'G', 'I', 'F', '8'}, Bytes{0xFF, 0xD9, 0xFF, 0xD8},
+                               Bytes(5000, 0xFF), Bytes{0xFF, 0xD8}, Bytes{0xFF, 0xD8, 0xFF, 0xD9},
                                Bytes{0xFF, 0xD8, 0xFF, 0xDA, 0x00, 0x08, 0x03, 0x01, 0x00, 0x02, 0x11, 0x03}}) {
-        ToolRun run = RunOnPicture(bytes, "--quiet", true);
+        ToolRun run = RunOnPicture(bytes, "--json", true);
+        const bool soi = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8;
         EXPECT_EQ(run.exitStatus, 1) << run.err;
         EXPECT_TRUE(run.err.empty()) << run.err;
+        EXPECT_FALSE(run.previewWritten);
         EXPECT_EQ(run.out.find('\n'), run.out.size() - 1) << run.out;
+        EXPECT_EQ(JsonString(run.out, "verdict"), "none") << run.out;
+        EXPECT_EQ(JsonString(run.out, "verdict_line").rfind("NO SPLASH:", 0), 0u) << run.out;
+        std::vector<std::string> codes = WarningCodes(run.out);
+        EXPECT_EQ(std::find(codes.begin(), codes.end(), "not-jpeg") != codes.end(), !soi) << run.out;
+        EXPECT_NE(run.out.find(soi ? "\"starts_with_soi\":true" : "\"starts_with_soi\":false"), std::string::npos);
     }
 }
 

@@ -1,6 +1,7 @@
 // libjpeg-turbo at test time: the pictures and the reference decoding.
 #include "test_pictures.h"
 
+#include <array>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
@@ -21,8 +22,7 @@ void OnError(j_common_ptr cinfo)
     std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
 }
 
-}  // namespace
-
+// The test picture's own pixel at (x, y), as RGB.
 void SourcePixel(int x, int y, std::uint8_t rgb[3])
 {
     // Smooth ramps with a soft diagonal wave: detail that JPEG keeps well.
@@ -32,6 +32,8 @@ void SourcePixel(int x, int y, std::uint8_t rgb[3])
     rgb[1] = clamp(40 + 3.0 * y - wave);
     rgb[2] = clamp(200 - 1.5 * x - y + 0.5 * wave);
 }
+
+}  // namespace
 
 Bytes Encode(const EncodeOptions& o)
 {
@@ -49,10 +51,8 @@ Bytes Encode(const EncodeOptions& o)
                 for (int c = 0; c < inComponents; ++c)
                     p[c] = c < 3 ? rgb[c] : 100;
         }
-    static const unsigned int kFlatTable[64] = {10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10,
-                                                10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10,
-                                                10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10,
-                                                10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10};
+    std::array<unsigned int, 64> flatTable;
+    flatTable.fill(10);
     jpeg_scan_info scans[4];
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
@@ -92,7 +92,7 @@ Bytes Encode(const EncodeOptions& o)
         thirdQuant |= o.quantTable[c] == 2;
     }
     if (thirdQuant)
-        jpeg_add_quant_table(&cinfo, 2, kFlatTable, 100, TRUE);
+        jpeg_add_quant_table(&cinfo, 2, flatTable.data(), 100, TRUE);
     if (o.progressive)
         jpeg_simple_progression(&cinfo);
     if (o.separateScans) {

@@ -38,9 +38,6 @@ Bytes Encode(const EncodeOptions& options);
 // Default options at another size.
 EncodeOptions Sized(int width, int height, int components = 3);
 
-// The test picture's own pixel at (x, y), as RGB.
-void SourcePixel(int x, int y, std::uint8_t rgb[3]);
-
 struct Rgb {
     int width = 0;
     int height = 0;

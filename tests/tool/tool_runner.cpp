@@ -24,7 +24,7 @@ std::string Slurp(const std::string& path)
 std::string UniqueName(const std::string& suffix)
 {
     static std::atomic<int> counter{0};
-    return TempPath("splash_check_" + std::to_string(getpid()) + "_" + std::to_string(counter++) + suffix);
+    return "splash_check_" + std::to_string(getpid()) + "_" + std::to_string(counter++) + suffix;
 }
 
 }  // namespace
@@ -34,11 +34,19 @@ std::string TempPath(const std::string& name)
     return testing::TempDir() + name;
 }
 
+std::string WriteTempFile(const Bytes& bytes, const std::string& name)
+{
+    std::string path = TempPath(name);
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
 ToolRun RunTool(const std::string& arguments)
 {
     ToolRun run;
-    std::string outPath = UniqueName(".out");
-    std::string errPath = UniqueName(".err");
+    std::string outPath = TempPath(UniqueName(".out"));
+    std::string errPath = TempPath(UniqueName(".err"));
     std::string command = std::string("'") + SPLASH_CHECK_PATH + "' " + arguments + " >'" + outPath + "' 2>'" +
                           errPath + "'";
     int status = std::system(command.c_str());
@@ -52,12 +60,8 @@ ToolRun RunTool(const std::string& arguments)
 
 ToolRun RunOnPicture(const Bytes& picture, const std::string& arguments, bool withPreview)
 {
-    std::string picturePath = UniqueName(".jpg");
-    std::string previewPath = UniqueName(".ppm");
-    {
-        std::ofstream out(picturePath, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(picture.data()), static_cast<std::streamsize>(picture.size()));
-    }
+    std::string picturePath = WriteTempFile(picture, UniqueName(".jpg"));
+    std::string previewPath = TempPath(UniqueName(".ppm"));
     std::remove(previewPath.c_str());
     std::string args = "'" + picturePath + "' " + arguments;
     if (withPreview)

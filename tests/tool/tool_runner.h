@@ -25,6 +25,8 @@ ToolRun RunOnPicture(const Bytes& picture, const std::string& arguments, bool wi
 ToolRun RunTool(const std::string& arguments);
 
 std::string TempPath(const std::string& name);
+// Writes `bytes` to TempPath(name) and returns that path.
+std::string WriteTempFile(const Bytes& bytes, const std::string& name);
 bool ReadPpm(const std::string& path, Rgb& picture);
 
 // Looks values up in the tool's one-line JSON, by their key's first appearance.
