@@ -40,7 +40,9 @@ Bytes Encode(const EncodeOptions& o)
     // Pixels in the input colour space, built before the setjmp region.
     int inComponents = o.components == 1 ? 1 : o.components == 4 ? 4 : 3;
     std::vector<std::uint8_t> pixels(std::size_t(o.width) * o.height * inComponents);
-    for (int y = 0; y < o.height; ++y)
+    if (o.samples != nullptr)
+        pixels = *o.samples;
+    for (int y = 0; y < o.height && o.samples == nullptr; ++y)
         for (int x = 0; x < o.width; ++x) {
             std::uint8_t rgb[3];
             SourcePixel(x, y, rgb);

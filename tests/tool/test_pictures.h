@@ -31,6 +31,8 @@ struct EncodeOptions {
     bool omitTables = false;             // abbreviated: no DQT, no DHT
     bool jfif = true;
     std::vector<std::pair<int, Bytes>> markers;  // (marker code, payload) after the JFIF header
+    // Samples in the input colour space, interleaved, in place of the test picture.
+    const std::vector<std::uint8_t>* samples = nullptr;
 };
 
 Bytes Encode(const EncodeOptions& options);
