@@ -30,6 +30,7 @@ struct SamplingCase {
     int components;
     int h, v;      // luma; chroma stays 1x1
     int width, height;
+    const char* kind;  // in the verdict line
 };
 
 class LayoutTest : public testing::TestWithParam<SamplingCase> {};
@@ -91,12 +92,16 @@ TEST_P(LayoutTest, ReadsFrameTablesScanAndMcuCountOfAnEncodedPicture)
     splash::Assessment a = splash::Assess(jpeg, s, v);
     EXPECT_EQ(a.verdict, splash::Verdict::Ok);
     EXPECT_TRUE(a.warnings.empty()) << a.warnings.front().code;
+    EXPECT_EQ(splash::VerdictLine(a, v), "OK: shows as encoded (" + std::to_string(c.width) + "x" +
+                                             std::to_string(c.height) + ", " + c.kind + ")");
 }
 
 INSTANTIATE_TEST_SUITE_P(Samplings, LayoutTest,
-                         testing::Values(SamplingCase{"grey", 1, 1, 1, 33, 47}, SamplingCase{"s444", 3, 1, 1, 17, 9},
-                                         SamplingCase{"s422", 3, 2, 1, 33, 47}, SamplingCase{"s420", 3, 2, 2, 640, 480},
-                                         SamplingCase{"s420_1x1", 3, 2, 2, 1, 1}),
+                         testing::Values(SamplingCase{"grey", 1, 1, 1, 33, 47, "grey"},
+                                         SamplingCase{"s444", 3, 1, 1, 17, 9, "colour 4:4:4"},
+                                         SamplingCase{"s422", 3, 2, 1, 33, 47, "colour 4:2:2"},
+                                         SamplingCase{"s420", 3, 2, 2, 640, 480, "colour 4:2:0"},
+                                         SamplingCase{"s420_1x1", 3, 2, 2, 1, 1, "colour 4:2:0"}),
                          [](const testing::TestParamInfo<SamplingCase>& i) { return i.param.name; });
 
 TEST(StructureTest, PlacesRestartMarkersByTheMcusInFrontOfThem)
