@@ -168,8 +168,9 @@ TEST_F(Entropy, ReceiveExtendReadsExactlyNBitsAsASignedValue)
 
 TEST_F(Entropy, HuffmanSymbolsOfEveryLengthAndNoMatchAfterSixteenBits)
 {
-    // Codes 00, 01, 100, 1010, 1011, 1100, 110100 for A0..A6; 1111... is no code.
-    Decode(StreamBuilder().Soi().Dht({{0x01, {0, 2, 1, 3, 0, 1}, {0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6}}}).Eoi().bytes());
+    // Codes 00, 01, 100, 1010, 1011, 1100, 110100 for A0..A6, the code doubling
+    // across the empty length 5; 1111... is no code. 0x25: DC, index 1.
+    Decode(StreamBuilder().Soi().Dht({{0x25, {0, 2, 1, 3, 0, 1}, {0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6}}}).Eoi().bytes());
     BitWriter bits;
     bits.Put(0b110100, 6);
     bits.Put(0b00, 2);

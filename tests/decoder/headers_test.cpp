@@ -161,28 +161,6 @@ TEST_F(Headers, QuantTablesArePrescaledTruncatedAndInNaturalOrder)
     EXPECT_EQ(jpegState.quantTables[0].multipliers[0], 1234);
 }
 
-TEST_F(Headers, HuffmanTablesGetCanonicalCodes)
-{
-    // Lengths 2, 2, 3, 4, 4, 4, 6: the code doubles across the empty length 5.
-    HuffmanDefinition definition{0x25, {0, 2, 1, 3, 0, 1}, {0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6}};
-    const HuffmanEntry expected[] = {
-        {0b00, 0xA0, 2}, {0b01, 0xA1, 2}, {0b100, 0xA2, 3}, {0b1010, 0xA3, 4},
-        {0b1011, 0xA4, 4}, {0b1100, 0xA5, 4}, {0b110100, 0xA6, 6},
-    };
-    jpegState.dcTables[1].entries[7] = {0x1234, 0x56, 9};
-    Decode(StreamBuilder().Soi().Dht({definition}).Eoi().bytes());  // 0x25: DC, index 1
-    const HuffmanEntry* e = jpegState.dcTables[1].entries;
-    for (int i = 0; i < 7; ++i) {
-        EXPECT_EQ(e[i].code, expected[i].code) << i;
-        EXPECT_EQ(e[i].value, expected[i].value) << i;
-        EXPECT_EQ(e[i].length, expected[i].length) << i;
-    }
-    EXPECT_EQ(e[7].code, 0x1234);  // entries behind the last code are kept
-    EXPECT_EQ(e[7].length, 9);
-    EXPECT_EQ(jpegState.dcTableCount, 1);
-    EXPECT_EQ(jpegState.acTableCount, 0);
-}
-
 TEST_F(Headers, TableOfMoreThan256CodesKeepsTheFirst256AndReadsOn)
 {
     HuffmanDefinition big{0x10, {}, {}};
