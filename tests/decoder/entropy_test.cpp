@@ -341,7 +341,7 @@ TEST_F(Entropy, NonZeroSelectorsNameTablesOfIndexOne)
     std::int16_t predictor = 0;
     JpegDecodeBlock(reference.data(), 1, 1, 0, &predictor);
     ASSERT_EQ(predictor, 12);
-    for (auto [dcSelector, acSelector] : {std::pair<std::uint16_t, std::uint16_t>{2, 3}, {15, 15}}) {
+    for (auto [dcSelector, acSelector] : {std::pair<std::uint16_t, std::uint16_t>{2, 3}, {3, 2}, {15, 15}}) {
         Prime(data);
         Block samples{};
         predictor = 0;
