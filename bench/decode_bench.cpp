@@ -26,11 +26,11 @@
 #define CALLGRIND_STOP_INSTRUMENTATION
 #endif
 
-#include "bench/reference_decoder.h"
 #include "bench/stb_decoders.h"
 #include "bench/test_pictures.h"
 #include "jpeg/alloc.h"
 #include "jpeg/decode_jpeg.h"
+#include "jpeg/reference_decoder.h"
 
 namespace {
 

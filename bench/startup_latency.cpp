@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "jpeg/alloc.h"
-#include "bench/reference_decoder.h"
 #include "jpeg/decode_jpeg.h"
+#include "jpeg/reference_decoder.h"
 #include "resources/splash_resource.h"
 #include "startup/startup.h"
 

@@ -1,28 +1,7 @@
-// Stream reader, header parsers, the marker loop and DecodeJpeg.
-#include "jpeg/alloc.h"
-#include "jpeg/decode_jpeg.h"
+// The header parsers and the marker loop that hands segments to them.
 #include "jpeg/jpeg_state.h"
 
 JPEG_NAMESPACE_BEGIN
-
-// The byte at cursor; 0 and dataExhausted set at or past the end.
-std::uint8_t JpegReadByte()
-{
-    JpegDecoderState& s = jpegState;
-    if (s.cursor >= s.dataSize) {
-        s.dataExhausted = true;
-        return 0;
-    }
-    return s.data[s.cursor++];
-}
-
-// A big-endian word.
-std::uint16_t JpegReadWord()
-{
-    std::uint16_t high = JpegReadByte();
-    std::uint16_t low = JpegReadByte();
-    return static_cast<std::uint16_t>((high << 8) | low);
-}
 
 // SOF0 / SOF1: size, component 1's sampling product and the quantisation
 // selectors. 0 when the sample precision is not 8.
@@ -86,9 +65,6 @@ std::int32_t JpegParseHuffmanTables()
             }
             code = static_cast<std::uint16_t>(code << 1);
         }
-#ifndef JPEG_REFERENCE
-        JpegBuildHuffmanLookup(table);
-#endif
         if (isAc)
             ++s.acTableCount;
         else
@@ -159,7 +135,7 @@ std::int32_t JpegParseScanHeader()
 
 // Searches for markers until the scan starts, EOI, or the end of the data.
 // Returns the restart interval of the DRI segment, 0 without one.
-static std::uint16_t JpegRunMarkerLoop()
+std::uint16_t JpegRunMarkerLoop()
 {
     JpegDecoderState& s = jpegState;
     std::uint16_t restartInterval = 0;
@@ -204,42 +180,6 @@ static std::uint16_t JpegRunMarkerLoop()
         }
     }
     return restartInterval;
-}
-
-std::int32_t DecodeJpeg(const std::uint8_t* data, std::uint32_t dataSize,
-                        std::uint32_t** pixelsOut, std::uint32_t* widthOut,
-                        std::uint32_t* heightOut, std::uint32_t* bitsPerPixelOut)
-{
-    JpegDecoderState& s = jpegState;
-    s.data = data;
-    s.dataSize = dataSize;
-    s.cursor = 0;
-    s.dataExhausted = false;
-    s.quantTableCount = 0;
-    s.acTableCount = 0;
-    s.dcTableCount = 0;
-
-    if (JpegReadByte() != 0xFF || JpegReadByte() != 0xD8)
-        return 0;
-
-    std::uint16_t restartInterval = JpegRunMarkerLoop();
-
-    // The size check comes before any out-parameter is written.
-    std::uint32_t pixelCount = static_cast<std::uint32_t>(s.frameWidth) * s.frameHeight;
-    if (pixelCount > kMaxPixelCount)
-        return 0;
-    auto* pixels = static_cast<std::uint32_t*>(AllocBlock(pixelCount * 4));
-    if (pixels == nullptr)
-        return 0;
-
-    *widthOut = s.frameWidth;
-    *heightOut = s.frameHeight;
-    *bitsPerPixelOut = 32;
-    *pixelsOut = pixels;
-    s.pixels = pixels;
-
-    JpegDecodeScan(restartInterval);
-    return 1;
 }
 
 JPEG_NAMESPACE_END

@@ -23,16 +23,8 @@ struct QuantTable {
     std::uint16_t multipliers[64];  // natural order, prescaled, >> 12
 };
 
-#ifndef JPEG_REFERENCE
-// Symbols of codes up to kLookupBits long, found with one look-up: entry p is
-// (length << 8) | value for the shortest code that p's leading bits match,
-// exactly as the linear search finds it, or 0 to fall back to that search.
-inline constexpr std::uint32_t kLookupBits = 11;
-
-struct HuffmanLookup {
-    std::uint16_t entries[1 << kLookupBits];
-};
-#endif
+// What JpegDecodeHuffman returns when no code of up to 16 bits matches.
+inline constexpr std::uint16_t kNoSymbol = 0xFFFF;
 
 struct JpegDecoderState {
     std::uint16_t frameHeight;
@@ -59,12 +51,6 @@ struct JpegDecoderState {
     std::uint32_t dataSize;
     bool dataExhausted;                 // a read at or past dataSize happened
     std::uint32_t* pixels;              // this call's pixel buffer
-#ifndef JPEG_REFERENCE
-    // Derived from dcTables and acTables whenever a definition changes them
-    // (JpegBuildHuffmanLookup); all zero is always safe.
-    HuffmanLookup dcLookups[2];
-    HuffmanLookup acLookups[2];
-#endif
 };
 
 extern JpegDecoderState jpegState;
@@ -75,9 +61,11 @@ extern const std::uint8_t kZigZagColumn[64];
 // AAN prescale factors at 14 fractional bits, row-major.
 extern const std::uint16_t kPrescale[64];
 
-// Stream reader and headers.
+// Stream reader.
 std::uint8_t JpegReadByte();
 std::uint16_t JpegReadWord();
+
+// Headers.
 std::int32_t JpegParseFrameHeader();
 std::int32_t JpegParseHuffmanTables();
 std::int32_t JpegParseQuantTables();
@@ -88,10 +76,15 @@ bool JpegLoadByte();
 std::uint8_t JpegReadBit();
 std::uint16_t JpegDecodeHuffman(const HuffmanTable& table);
 std::int16_t JpegReceiveExtend(std::uint16_t n);
-#ifndef JPEG_REFERENCE
-// Derives the fast look-up of a table; called whenever a definition changes it.
-void JpegBuildHuffmanLookup(const HuffmanTable& table);
-#endif
+// The value that the n bits v stand for (EXTEND of ITU-T T.81 F.2.2.1).
+inline std::int16_t JpegExtend(std::uint32_t v, std::uint32_t n)
+{
+    std::int32_t p = n < 16 ? (1 << n) : 0;         // 2^n held in 16 bits
+    auto twiceV = static_cast<std::int32_t>(2 * v);  // signed 32-bit, wrapped
+    std::uint32_t result = twiceV >= p ? v : v - static_cast<std::uint32_t>(p) + 1;
+    return static_cast<std::int16_t>(result & 0xFFFF);
+}
+
 void JpegDecodeBlock(std::int16_t* samples, std::uint16_t dcSelector,
                      std::uint16_t acSelector, std::uint16_t quantSelector,
                      std::int16_t* predictor);
@@ -99,14 +92,13 @@ void JpegDecodeBlock(std::int16_t* samples, std::uint16_t dcSelector,
 // Transform; the colour conversion is inline in jpeg_colour.h.
 void JpegInverseTransform(const std::int16_t* coefficients, std::int16_t* samples,
                           std::uint16_t quantSelector);
-#ifndef JPEG_REFERENCE
-// The same for a block of DC alone, in a fraction of the time.
-void JpegInverseTransformDc(std::int16_t dc, std::int16_t* samples, std::uint16_t quantSelector);
-#endif
 
 // Scan.
 void JpegPutPixel(std::uint16_t x, std::uint16_t y, std::uint32_t pixel,
                   std::uint32_t* pixelBuffer);
 void JpegDecodeScan(std::uint16_t restartInterval);
+
+// Header phase of DecodeJpeg: returns the restart interval, 0 without DRI.
+std::uint16_t JpegRunMarkerLoop();
 
 JPEG_NAMESPACE_END

@@ -3,8 +3,6 @@
 
 JPEG_NAMESPACE_BEGIN
 
-JpegDecoderState jpegState;
-
 // Row and column of the k-th coefficient in zig-zag order.
 const std::uint8_t kZigZagRow[64] = {
     0, 0, 1, 2, 1, 0, 0, 1, 2, 3, 4, 3, 2, 1, 0, 0,

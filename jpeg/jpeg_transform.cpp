@@ -66,19 +66,6 @@ inline void Butterfly(const std::int32_t p[8], std::int32_t o[8])
 
 }  // namespace
 
-#ifndef JPEG_REFERENCE
-// JpegInverseTransform of a block whose AC coefficients are all 0: both
-// passes take their shortcuts, so one value fills the block.
-void JpegInverseTransformDc(std::int16_t dc, std::int16_t* samples, std::uint16_t quantSelector)
-{
-    const std::uint16_t* q = jpegState.quantTables[quantSelector != 0].multipliers;
-    std::int16_t d = Low16(Mul(dc, q[0]));
-    std::int16_t v = JpegClampSample((d >> 5) + 128);
-    for (std::uint32_t i = 0; i < 64; ++i)
-        samples[i] = v;
-}
-#endif
-
 // Coefficients (natural order) times the prescaled table, columns then rows;
 // samples 0..255 with the level shift.
 void JpegInverseTransform(const std::int16_t* coefficients, std::int16_t* samples,

@@ -6,16 +6,11 @@
 
 #include "jpeg/alloc.h"
 #include "jpeg/decode_jpeg.h"
+#include "jpeg/reference_decoder.h"
 #include "tests/decoder/jpeg_stream_builder.h"
 #include "tests/hostile/counting_alloc.h"
 
 namespace hostile {
-
-// From reference_decoder.cpp.
-std::int32_t ReferenceDecodeJpeg(const std::uint8_t* data, std::uint32_t dataSize,
-                                 std::uint32_t** pixelsOut, std::uint32_t* widthOut,
-                                 std::uint32_t* heightOut, std::uint32_t* bitsPerPixelOut);
-void ResetReferenceDecoder();
 
 namespace {
 

@@ -1,9 +1,9 @@
-// The reference build's DecodeJpeg and state, under names of their own; this
-// file is compiled with JPEG_REFERENCE.
+// The reference build's entry points; compiled with JPEG_REFERENCE, so the
+// decoder's names below are the reference build's.
+#include "jpeg/reference_decoder.h"
+
 #include "jpeg/decode_jpeg.h"
 #include "jpeg/jpeg_state.h"
-
-namespace hostile {
 
 std::int32_t ReferenceDecodeJpeg(const std::uint8_t* data, std::uint32_t dataSize,
                                  std::uint32_t** pixelsOut, std::uint32_t* widthOut,
@@ -16,5 +16,3 @@ void ResetReferenceDecoder()
 {
     jpegState = {};
 }
-
-}  // namespace hostile
