@@ -30,25 +30,46 @@
 #include "bench/test_pictures.h"
 #include "jpeg/alloc.h"
 #include "jpeg/decode_jpeg.h"
+#include "jpeg/jpeg_dispatch.h"
 #include "jpeg/reference_decoder.h"
 
 namespace {
 
 // ---- Decoders -------------------------------------------------------------
 
-enum class Decoder { kThis, kReference, kTurbo, kTurboFast, kStbScalar, kStbSimd };
+enum class Decoder { kThisScalar, kThisSse2, kThisAvx2, kReference, kTurbo, kTurboFast, kStbScalar, kStbSimd };
 
 const struct {
     Decoder decoder;
     const char* name;
 } kDecoders[] = {
-    {Decoder::kThis, "this"},
+    {Decoder::kThisScalar, "this-scalar"},  // this decoder, each of its paths forced
+    {Decoder::kThisSse2, "this-sse2"},
+    {Decoder::kThisAvx2, "this-avx2"},
     {Decoder::kReference, "reference"},    // this decoder without its fast paths
     {Decoder::kTurbo, "turbo"},            // libjpeg-turbo defaults: JDCT_ISLOW, fancy upsampling
     {Decoder::kTurboFast, "turbo-fast"},   // JDCT_IFAST, no fancy upsampling
     {Decoder::kStbScalar, "stb-scalar"},   // STBI_NO_SIMD
     {Decoder::kStbSimd, "stb-simd"},
 };
+
+// The path a "this-..." decoder forces; none for the others.
+bool PathOf(Decoder decoder, JpegPath* path)
+{
+    switch (decoder) {
+    case Decoder::kThisScalar: *path = JpegPath::kScalar; return true;
+    case Decoder::kThisSse2: *path = JpegPath::kSse2; return true;
+    case Decoder::kThisAvx2: *path = JpegPath::kAvx2; return true;
+    default: return false;
+    }
+}
+
+// True when `decoder` can run on this processor.
+bool Runs(Decoder decoder)
+{
+    JpegPath path;
+    return !PathOf(decoder, &path) || JpegPathSupported(path);
+}
 
 // libjpeg-turbo's decompressor, set up once and reused for every decode as a
 // program decoding many pictures would.
@@ -100,10 +121,16 @@ bool DecodeOnce(Decoder decoder, const TestPicture& picture, TurboDecoder& turbo
     std::size_t bytes = std::size_t{picture.width} * picture.height * 4;
     int width = 0, height = 0;
     unsigned char* rgba = nullptr;
+    JpegPath path;
     switch (decoder) {
-    case Decoder::kThis:
+    case Decoder::kThisScalar:
+    case Decoder::kThisSse2:
+    case Decoder::kThisAvx2:
     case Decoder::kReference: {
-        auto decode = decoder == Decoder::kThis ? DecodeJpeg : ReferenceDecodeJpeg;
+        bool reference = !PathOf(decoder, &path);
+        if (!reference && !JpegForcePath(path))
+            return false;
+        auto decode = reference ? ReferenceDecodeJpeg : DecodeJpeg;
         std::uint32_t* pixels = nullptr;
         std::uint32_t w = 0, h = 0, bitsPerPixel = 0;
         if (!decode(picture.jpeg.data(), static_cast<std::uint32_t>(picture.jpeg.size()), &pixels, &w, &h,
@@ -173,12 +200,15 @@ bool CheckDecoders(const std::vector<TestPicture>& pictures)
         DecodeOnce(Decoder::kTurbo, picture, turbo, &expected);
         DecodeOnce(Decoder::kReference, picture, turbo, &reference);
         for (const auto& d : kDecoders) {
+            if (!Runs(d.decoder))
+                continue;
             if (!DecodeOnce(d.decoder, picture, turbo, &actual)) {
                 std::fprintf(stderr, "jpeg-bench: %s cannot decode %s\n", d.name, picture.name.c_str());
                 return false;
             }
-            if (d.decoder == Decoder::kThis && actual != reference) {
-                std::fprintf(stderr, "jpeg-bench: this decoder and the reference build differ on %s\n",
+            JpegPath path;
+            if (PathOf(d.decoder, &path) && actual != reference) {
+                std::fprintf(stderr, "jpeg-bench: %s and the reference build differ on %s\n", d.name,
                              picture.name.c_str());
                 return false;
             }
@@ -203,6 +233,8 @@ void RegisterDecodes(const std::vector<TestPicture>& pictures)
 {
     for (const TestPicture& picture : pictures) {
         for (const auto& d : kDecoders) {
+            if (!Runs(d.decoder))
+                continue;
             std::string name = std::string(d.name) + "/" + picture.name;
             Decoder decoder = d.decoder;
             const TestPicture* p = &picture;
@@ -224,7 +256,11 @@ void RegisterDecodes(const std::vector<TestPicture>& pictures)
 // ratio of this decoder to each of the others, all from this run.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
-    explicit RatioReporter(std::vector<std::string> pictureNames) : pictures_(std::move(pictureNames)) {}
+    // `self` is the decoder the others are compared with.
+    RatioReporter(std::string self, std::vector<std::string> pictureNames)
+        : self_(std::move(self)), pictures_(std::move(pictureNames))
+    {
+    }
 
     void ReportRuns(const std::vector<Run>& runs) override
     {
@@ -246,13 +282,13 @@ public:
         ConsoleReporter::Finalize();
         const char* forceNone = std::getenv("JSIMD_FORCENONE");
         bool turboScalar = forceNone && std::strcmp(forceNone, "1") == 0;
-        std::printf("\nMedian MP/s, libjpeg-turbo %s; this decoder / other, same run:\n",
-                    turboScalar ? "scalar (JSIMD_FORCENONE=1)" : "with SIMD");
+        std::printf("\nMedian MP/s, libjpeg-turbo %s; %s / other, same run:\n",
+                    turboScalar ? "scalar (JSIMD_FORCENONE=1)" : "with SIMD", self_.c_str());
         std::printf("%-20s", "picture");
         for (const auto& d : kDecoders)
             std::printf(" %11s", d.name);
         for (const auto& d : kDecoders)
-            if (d.decoder != Decoder::kThis)
+            if (d.name != self_)
                 std::printf(" %11s", (std::string("/") + d.name).c_str());
         std::printf("\n");
         for (const std::string& picture : pictures_) {
@@ -261,12 +297,12 @@ public:
                 measured = measured || Median(std::string(d.name) + "/" + picture) > 0;
             if (!measured)
                 continue;
-            double self = Median("this/" + picture);
+            double self = Median(self_ + "/" + picture);
             std::printf("%-20s", picture.c_str());
             for (const auto& d : kDecoders)
                 PrintValue(Median(std::string(d.name) + "/" + picture), 1);
             for (const auto& d : kDecoders) {
-                if (d.decoder == Decoder::kThis)
+                if (d.name == self_)
                     continue;
                 double other = Median(std::string(d.name) + "/" + picture);
                 PrintValue(self > 0 && other > 0 ? self / other : 0, 2);
@@ -300,6 +336,7 @@ private:
             std::printf(" %11s", "-");
     }
 
+    std::string self_;
     std::vector<std::string> pictures_;
     std::map<std::string, std::vector<double>> samples_;
     std::map<std::string, double> medians_;
@@ -376,6 +413,8 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 2;
+    // The path this processor runs by default, before any is forced.
+    std::string self = std::string("this-") + JpegPathName(JpegActivePath());
     std::vector<TestPicture> pictures = MakeTestPictures();
     if (!CheckDecoders(pictures))
         return 1;
@@ -384,7 +423,7 @@ int main(int argc, char** argv)
     std::vector<std::string> names;
     for (const TestPicture& picture : pictures)
         names.push_back(picture.name);
-    RatioReporter reporter(names);
+    RatioReporter reporter(self, names);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

@@ -4,6 +4,7 @@
 // reference's. A pixel buffer of more than kPixelBudget pixels is refused, as
 // an allocator may refuse it, so that every execution is cheap enough to run
 // millions of them; the sequence target decodes frames of every size.
+// JPEG_PATH picks the decoder's path (fuzz_check.h).
 #include <cstddef>
 #include <cstdint>
 
@@ -12,6 +13,12 @@
 
 // 256 x 256 pixels: at most a few milliseconds for both decoders together.
 constexpr std::uint32_t kPixelBudget = 1u << 16;
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    ForcePathFromEnvironment();
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 
+#include "jpeg/jpeg_dispatch.h"
 #include "tests/hostile/checked_decode.h"
 
 inline void FailIf(const std::string& problem, const char* where)
@@ -19,6 +20,24 @@ inline void FailIf(const std::string& problem, const char* where)
         return;
     std::fprintf(stderr, "broken promise (%s): %s\n", where, problem.c_str());
     std::abort();
+}
+
+// JPEG_PATH=scalar|sse2|avx2 makes the decoder run that path for the whole
+// run (unset or empty: the processor's best); a path this processor cannot
+// run stops the run.
+inline void ForcePathFromEnvironment()
+{
+    const char* name = std::getenv("JPEG_PATH");
+    if (name == nullptr || *name == '\0')
+        return;
+    for (JpegPath path : kAllJpegPaths) {
+        if (std::string(name) == JpegPathName(path)) {
+            if (!JpegForcePath(path))
+                FailIf(std::string("this processor cannot run the ") + name + " path", "JPEG_PATH");
+            return;
+        }
+    }
+    FailIf(std::string("unknown path '") + name + "'", "JPEG_PATH");
 }
 
 // One decode may take this much CPU time under the sanitizers and the

@@ -13,6 +13,12 @@
 // cannot add up to minutes.
 constexpr std::uint64_t kPixelsPerInput = 4 * std::uint64_t{kMaxPixelCount};
 
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    ForcePathFromEnvironment();
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     hostile::ResetDecoders();

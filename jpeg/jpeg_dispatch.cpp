@@ -22,8 +22,8 @@ struct PathKernels {
 // Indexed by JpegPath.
 const PathKernels kPathKernels[] = {
     {{JpegDecodeMcuFast, JpegStoreMcuFast}, JpegInverseTransform},
-    {{JpegDecodeMcuFast, JpegStoreMcuFast}, JpegInverseTransform},
-    {{JpegDecodeMcuFast, JpegStoreMcuFast}, JpegInverseTransform},
+    {{JpegDecodeMcuFast, JpegStoreMcuSse2}, JpegInverseTransformSse2},
+    {{JpegDecodeMcuFast, JpegStoreMcuSse2}, JpegInverseTransformAvx2},
 };
 
 #if defined(__i386__) || defined(__x86_64__)

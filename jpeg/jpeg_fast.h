@@ -7,6 +7,11 @@
 #include "jpeg/jpeg_kernels.h"
 #include "jpeg/jpeg_namespace.h"
 
+// Marks a function compiled for AVX2 or SSE2 whatever the build's baseline,
+// so that no other code of the build uses those instructions.
+#define JPEG_AVX2 __attribute__((target("avx2")))
+#define JPEG_SSE2 __attribute__((target("sse2")))
+
 JPEG_NAMESPACE_BEGIN
 
 // JpegInverseTransform's contract: coefficients and quantisation selector in, samples out.
@@ -20,8 +25,16 @@ void JpegPrepareFastEntropy(JpegTransformKernel transform);
 void JpegDecodeMcuFast(const McuLayout& layout, std::int16_t* luma, std::int16_t* cb,
                        std::int16_t* cr, JpegPredictors& predictors);
 
-// Pixel assembly a row of an MCU at a time (jpeg_scan_fast.cpp).
+// JpegInverseTransform in SIMD lanes (jpeg_transform_sse2.cpp, jpeg_transform_avx2.cpp).
+void JpegInverseTransformSse2(const std::int16_t* coefficients, std::int16_t* samples,
+                              std::uint16_t quantSelector);
+void JpegInverseTransformAvx2(const std::int16_t* coefficients, std::int16_t* samples,
+                              std::uint16_t quantSelector);
+
+// Pixel assembly a row of an MCU at a time (jpeg_scan_fast.cpp, jpeg_scan_sse2.cpp).
 void JpegStoreMcuFast(const McuLayout& layout, std::uint32_t x, std::uint32_t y,
+                      const std::int16_t* luma, const std::int16_t* cb, const std::int16_t* cr);
+void JpegStoreMcuSse2(const McuLayout& layout, std::uint32_t x, std::uint32_t y,
                       const std::int16_t* luma, const std::int16_t* cb, const std::int16_t* cr);
 
 JPEG_NAMESPACE_END

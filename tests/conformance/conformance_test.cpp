@@ -75,7 +75,7 @@ Bytes Encode(const Image& image, const Encoding& e)
     return splash_test::Encode(o);
 }
 
-// DecodeJpeg's pixels as RGB.
+// DecodeJpeg's pixels as RGB, the same by every path.
 Rgb DecodeWithDecodeJpeg(const Bytes& stream)
 {
     jpegtest::Decoded d = jpegtest::Decode(stream);

@@ -3,6 +3,8 @@
 // fixed Huffman tables whose codes can be read off by eye.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +13,7 @@
 
 #include "jpeg/alloc.h"
 #include "jpeg/decode_jpeg.h"
+#include "jpeg/jpeg_dispatch.h"
 #include "jpeg/jpeg_state.h"
 
 namespace jpegtest {
@@ -305,9 +308,11 @@ struct Decoded {
     std::uint32_t width = 0xDEAD, height = 0xDEAD, bitsPerPixel = 0xDEAD;
     std::vector<std::uint32_t> pixels;
     bool pixelsWritten = false;
+
+    bool operator==(const Decoded&) const = default;
 };
 
-inline Decoded Decode(const Bytes& stream)
+inline Decoded DecodeOnce(const Bytes& stream)
 {
     static std::uint32_t untouched;
     Decoded d;
@@ -320,6 +325,37 @@ inline Decoded Decode(const Bytes& stream)
         FreeBlock(pixels);
     }
     return d;
+}
+
+// Calls `run(path)` with each path this processor runs forced in turn, then
+// restores the one that was active.
+template <typename Run>
+void ForEachPath(Run run)
+{
+    const JpegPath active = JpegActivePath();
+    for (JpegPath path : kAllJpegPaths) {
+        if (JpegForcePath(path))
+            run(path);
+    }
+    JpegForcePath(active);
+}
+
+// The decode by every path, which must agree: a decode leaves the state that
+// the same stream's next decode starts from no different, so every path
+// decodes the stream as the first did.
+inline Decoded Decode(const Bytes& stream)
+{
+    Decoded first;
+    bool any = false;
+    ForEachPath([&](JpegPath path) {
+        Decoded d = DecodeOnce(stream);
+        if (!any)
+            first = d;
+        else
+            EXPECT_TRUE(d == first) << JpegPathName(path) << " path decodes otherwise";
+        any = true;
+    });
+    return first;
 }
 
 // The state of the process's first call.

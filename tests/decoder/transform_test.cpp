@@ -2,10 +2,13 @@
 // table, checked against numbers worked out by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
+#include <random>
 
+#include "jpeg/jpeg_fast.h"
 #include "tests/decoder/jpeg_stream_builder.h"
 
 using namespace jpegtest;
@@ -98,6 +101,49 @@ TEST_F(Transform, AcTermsRunThroughTheButterflyWithFlooredShifts)
     // but its product is 0, so every o_r is 32768, stored as -32768.
     for (std::int16_t v : Samples({{0, 2048}, {32, 1}}, {{0, 16}, {32, 0}}))
         ASSERT_EQ(v, 0);
+}
+
+// The SIMD transforms against the straightforward one, block for block:
+// sparse and dense blocks of every magnitude, under tables that DQT gives and
+// under any 16-bit multipliers, and columns whose odd terms lie around the
+// SSE2 range guard's bound (8191), where its 16-bit sums would overflow next.
+TEST_F(Transform, SimdTransformsGiveTheStraightforwardSamples)
+{
+    std::mt19937 random(7);
+    auto below = [&](std::uint32_t n) { return static_cast<int>(random() % n); };
+    const struct {
+        const char* name;
+        JpegPath path;
+        JpegTransformKernel transform;
+    } kernels[] = {{"sse2", JpegPath::kSse2, JpegInverseTransformSse2},
+                   {"avx2", JpegPath::kAvx2, JpegInverseTransformAvx2}};
+    std::uint16_t* q = jpegState.quantTables[1].multipliers;
+    for (int n = 0; n < 20000; ++n) {
+        for (int i = 0; i < 64; ++i)
+            q[i] = static_cast<std::uint16_t>(n % 4 == 0 ? below(65536) : (below(255) + 1) * kPrescale[i] >> 12);
+        Block c{};
+        if (n % 4 == 1) {
+            int column = below(8);
+            for (int row = 1; row < 8; row += 2) {
+                int product = (below(2) ? 1 : -1) * (4000 + below(6000) * (1 + n % 3));
+                c[8 * row + column] = static_cast<std::int16_t>(product / std::max<int>(q[8 * row + column], 1));
+            }
+        } else {
+            for (int k = n % 4 == 2 ? 64 : below(10); k > 0; --k) {
+                const int magnitudes[] = {20, 1024, 8192, 65536};
+                int m = magnitudes[below(4)];
+                c[below(64)] = static_cast<std::int16_t>(below(2 * m) - m);
+            }
+        }
+        Block expected, actual;
+        JpegInverseTransform(c.data(), expected.data(), 1);
+        for (const auto& kernel : kernels) {
+            if (!JpegPathSupported(kernel.path))
+                continue;
+            kernel.transform(c.data(), actual.data(), 1);
+            ASSERT_EQ(actual, expected) << kernel.name << ", block " << n;
+        }
+    }
 }
 
 TEST_F(Transform, ColourConversionUsesFlooredFiveBitFactorsAndClamps)

@@ -6,8 +6,8 @@
 
 #include "jpeg/alloc.h"
 #include "jpeg/decode_jpeg.h"
+#include "jpeg/jpeg_state.h"
 #include "jpeg/reference_decoder.h"
-#include "tests/decoder/jpeg_stream_builder.h"
 #include "tests/hostile/counting_alloc.h"
 
 namespace hostile {
@@ -38,7 +38,7 @@ std::string CheckPixels(std::span<const std::uint32_t> pixels)
 
 void ResetDecoders()
 {
-    jpegtest::ResetDecoder();
+    jpegState = {};
     ResetReferenceDecoder();
 }
 
