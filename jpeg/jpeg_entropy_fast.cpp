@@ -3,8 +3,8 @@
 // symbol, value and reader state is the one the bit-by-bit reader gives. The
 // window takes 0xFF data bytes as the reader does (0xFF kept, the byte behind
 // it dropped) and stops in front of a restart marker, EOI, an 0xFF at the end
-// and the end of the data; there, and for codes longer than the look-up, the
-// straightforward functions decode.
+// and the end of the data; there, and for tables whose long codes are not
+// canonical, the straightforward functions decode.
 #include <bit>
 #include <cstring>
 
@@ -15,24 +15,49 @@ JPEG_NAMESPACE_BEGIN
 
 namespace {
 
-// Symbols of codes up to kLookupBits long, found with one look-up: entry p is
-// (length << 8) | value for the shortest code that p's leading bits match,
-// exactly as the linear search finds it, or 0 to fall back to that search.
+// Codes up to kLookupBits long are found with one look-up of the bits ahead.
 constexpr std::uint32_t kLookupBits = 11;
+constexpr std::uint32_t kLookupSize = 1u << kLookupBits;
 
-struct HuffmanLookup {
-    std::uint16_t entries[1 << kLookupBits];
+// What the linear search of JpegDecodeHuffman finds, derived from a table.
+struct FastTable {
+    // For the next kLookupBits bits: (length << 8) | symbol of the shortest
+    // code they begin with, the first such entry; 0 when no code of up to
+    // kLookupBits bits matches.
+    std::uint16_t lookup[kLookupSize];
+    // For AC tables, when a code of size s > 0 and its magnitude bits fit in
+    // those bits: (value << 16) | (run << 8) | (length + s); else 0.
+    std::int32_t coefficient[kLookupSize];
+    // Codes of 12 to 16 bits: those the search can reach at length l are
+    // the consecutive codes first[l] + i, symbol values[offset[l] + i], when
+    // `canonical`; otherwise the straightforward search decodes them.
+    bool canonical;
+    std::uint16_t first[17];
+    std::uint16_t count[17];
+    std::uint16_t offset[17];
+    std::uint8_t values[256];
 };
 
 // Derived from the tables at the start of every scan.
-HuffmanLookup dcLookups[2];
-HuffmanLookup acLookups[2];
+FastTable dcFast[2];
+FastTable acFast[2];
 JpegTransformKernel blockTransform = JpegInverseTransform;
 
-// Fills `lookup` from `table`.
-void JpegBuildHuffmanLookup(const HuffmanTable& table, HuffmanLookup& lookup)
+// Zig-zag position -> natural index.
+const auto kNatural = [] {
+    struct {
+        std::uint8_t index[64];
+    } natural{};
+    for (std::uint32_t k = 0; k < 64; ++k)
+        natural.index[k] = static_cast<std::uint8_t>(8 * kZigZagRow[k] + kZigZagColumn[k]);
+    return natural;
+}();
+
+// Fills `fast` from `table`: codes reached at length l are the entries with
+// that length in front of the first longer one, the first of equal codes winning.
+void JpegBuildFastTable(const HuffmanTable& table, bool ac, FastTable& fast)
 {
-    std::memset(lookup.entries, 0, sizeof lookup.entries);
+    std::memset(fast.lookup, 0, sizeof fast.lookup);
     for (std::uint32_t l = 1; l <= kLookupBits; ++l) {
         for (const HuffmanEntry& e : table.entries) {
             if (e.length > l)
@@ -41,9 +66,41 @@ void JpegBuildHuffmanLookup(const HuffmanTable& table, HuffmanLookup& lookup)
                 continue;
             std::uint32_t first = static_cast<std::uint32_t>(e.code) << (kLookupBits - l);
             for (std::uint32_t p = first; p < first + (1u << (kLookupBits - l)); ++p) {
-                if (lookup.entries[p] == 0)
-                    lookup.entries[p] = static_cast<std::uint16_t>((l << 8) | (e.value & 0xFF));
+                if (fast.lookup[p] == 0)
+                    fast.lookup[p] = static_cast<std::uint16_t>((l << 8) | (e.value & 0xFF));
             }
+        }
+    }
+
+    std::memset(fast.coefficient, 0, sizeof fast.coefficient);
+    for (std::uint32_t p = 0; ac && p < kLookupSize; ++p) {
+        std::uint32_t length = fast.lookup[p] >> 8;
+        std::uint32_t run = (fast.lookup[p] >> 4) & 0x0F;
+        std::uint32_t size = fast.lookup[p] & 0x0F;
+        if (length == 0 || size == 0 || length + size > kLookupBits)
+            continue;
+        std::uint32_t bits = (p >> (kLookupBits - length - size)) & ((1u << size) - 1);
+        auto value = static_cast<std::uint16_t>(JpegExtend(bits, size));
+        fast.coefficient[p] = static_cast<std::int32_t>((std::uint32_t{value} << 16) | (run << 8) | (length + size));
+    }
+
+    fast.canonical = true;
+    std::uint32_t n = 0;
+    for (std::uint32_t l = kLookupBits + 1; l <= 16; ++l) {
+        fast.first[l] = 0;
+        fast.count[l] = 0;
+        fast.offset[l] = static_cast<std::uint16_t>(n);
+        for (const HuffmanEntry& e : table.entries) {
+            if (e.length > l)
+                break;
+            if (e.length != l || e.code >= (1u << l))
+                continue;
+            if (fast.count[l] == 0)
+                fast.first[l] = e.code;
+            else if (e.code != fast.first[l] + fast.count[l])
+                fast.canonical = false;
+            fast.values[n++ & 0xFF] = static_cast<std::uint8_t>(e.value);
+            ++fast.count[l];
         }
     }
 }
@@ -62,14 +119,14 @@ void JpegInverseTransformDc(std::int16_t dc, std::int16_t* samples, std::uint16_
 // The bits ahead of the reader: the untaken bits of its current byte, then
 // the data bytes behind it.
 struct BitWindow {
-    std::uint64_t bits;   // bits not yet taken, left-aligned; zeros behind them
-    std::uint32_t count;  // how many
-    std::uint32_t taken;  // bits taken since the window opened
-    std::uint32_t first;  // bits of the reader's current byte it opened with, 0..8
-    std::uint32_t start;  // offset of the first byte it appended
-    std::uint32_t next;   // offset of the next byte to append
-    std::uint32_t pairs;  // 0xFF data bytes appended (each with a dropped byte behind it)
-    bool growing;         // no marker, 0xFF at the end or end of the data met yet
+    std::uint64_t bits;    // bits not yet taken, left-aligned; zeros behind them
+    std::uint32_t count;   // how many
+    std::uint32_t filled;  // bits put in since the window opened
+    std::uint32_t first;   // bits of the reader's current byte it opened with, 0..8
+    std::uint32_t start;   // offset of the first byte it appended
+    std::uint32_t next;    // offset of the next byte to append
+    std::uint32_t pairs;   // 0xFF data bytes appended (each with a dropped byte behind it)
+    bool growing;          // no marker, 0xFF at the end or end of the data met yet
 };
 
 // True when the byte at `at` ends the window: a marker the reader acts on
@@ -94,13 +151,15 @@ void JpegWindowFill(BitWindow& w)
     if (w.next <= s.dataSize && s.dataSize - w.next >= 8) {
         // Eight bytes at once when none of them is 0xFF, the common case.
         std::uint64_t word = 0;
-        for (std::uint32_t i = 0; i < 8; ++i)
-            word = (word << 8) | s.data[w.next + i];
+        std::memcpy(&word, s.data + w.next, 8);
+        if constexpr (std::endian::native == std::endian::little)
+            word = __builtin_bswap64(word);
         std::uint64_t inverted = ~word;  // a zero byte here is an 0xFF there
         if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0) {
             std::uint32_t bytes = (63 - w.count) >> 3;
             w.bits |= (word >> w.count) & ~(~std::uint64_t{0} >> (w.count + 8 * bytes));
             w.count += 8 * bytes;
+            w.filled += 8 * bytes;
             w.next += bytes;
             return;
         }
@@ -113,6 +172,7 @@ void JpegWindowFill(BitWindow& w)
         std::uint8_t byte = s.data[w.next];
         w.bits |= static_cast<std::uint64_t>(byte) << (56 - w.count);
         w.count += 8;
+        w.filled += 8;
         w.next += byte == 0xFF ? 2 : 1;
         w.pairs += byte == 0xFF;
     }
@@ -129,6 +189,7 @@ void JpegWindowOpen(BitWindow& w)
     w.first = static_cast<std::uint32_t>(std::countr_zero(s.bitMask)) + 1;
     w.bits = static_cast<std::uint64_t>(s.currentByte) << 56;
     w.count = w.first;
+    w.filled = w.first;
     w.growing = true;
     JpegWindowFill(w);
 }
@@ -141,11 +202,12 @@ void JpegWindowClose(BitWindow& w)
     JpegDecoderState& s = jpegState;
     if (w.first == 0)
         return;  // opened empty: the reader is where it was
+    std::uint32_t taken = w.filled - w.count;
     std::uint32_t takenOfByte;  // bits taken from the reader's new current byte
-    if (w.taken < w.first) {
-        takenOfByte = 8 - w.first + w.taken;
+    if (taken < w.first) {
+        takenOfByte = 8 - w.first + taken;
     } else {
-        std::uint32_t beyond = w.taken - w.first;
+        std::uint32_t beyond = taken - w.first;
         std::uint32_t loaded = beyond / 8 + 1;  // appended bytes the load step has taken
         takenOfByte = beyond % 8;
         std::uint32_t at = w.start + loaded;
@@ -161,35 +223,81 @@ void JpegWindowClose(BitWindow& w)
     w = {0, 0, 0, 0, s.cursor, s.cursor, 0, false};
 }
 
+// Takes `count` bits.
+inline void JpegWindowTake(BitWindow& w, std::uint32_t count)
+{
+    w.bits <<= count;
+    w.count -= count;
+}
+
+// The symbol of the code ahead and its length, or false to leave it to the
+// straightforward search. Needs more than 16 bits in the window.
+inline bool JpegWindowCode(const BitWindow& w, const FastTable& fast, std::uint16_t* symbol,
+                           std::uint32_t* length)
+{
+    std::uint16_t hit = fast.lookup[w.bits >> (64 - kLookupBits)];
+    if (hit != 0) {
+        *symbol = hit & 0xFF;
+        *length = hit >> 8;
+        return true;
+    }
+    if (!fast.canonical)
+        return false;
+    for (std::uint32_t l = kLookupBits + 1; l <= 16; ++l) {
+        auto i = static_cast<std::uint32_t>(w.bits >> (64 - l)) - fast.first[l];
+        if (i < fast.count[l]) {
+            *symbol = fast.values[fast.offset[l] + i];
+            *length = l;
+            return true;
+        }
+    }
+    *symbol = kNoSymbol;  // 16 bits taken, as the search takes them
+    *length = 16;
+    return true;
+}
+
 // A symbol and the value of the magnitude bits behind it, as
 // JpegDecodeHuffman and JpegReceiveExtend give them: as many bits as the
 // symbol for DC (sizeMask 0xFF), its low nibble for AC (0x0F); none behind
 // kNoSymbol.
-inline std::uint16_t JpegWindowSymbol(BitWindow& w, const HuffmanTable& table, const HuffmanLookup& lookup,
+inline std::uint16_t JpegWindowSymbol(BitWindow& w, const HuffmanTable& table, const FastTable& fast,
                                       std::uint16_t sizeMask, std::int16_t* value)
 {
     if (w.count <= 32 && w.growing)
         JpegWindowFill(w);
-    // With 9 bits or more ahead, the byte behind the current one is a window
-    // byte, so the reader does not stand at a restart marker.
+    std::uint16_t symbol;
+    std::uint32_t length;
+    // With more than 32 bits ahead, any code and up to 16 magnitude bits lie
+    // short of the window's last bit, whose load step might meet a marker,
+    // and the byte behind the current one is a window byte, so the reader
+    // does not stand at a restart marker.
+    if (w.count > 32 && JpegWindowCode(w, fast, &symbol, &length)) {
+        std::uint32_t size = symbol == kNoSymbol ? 0 : symbol & sizeMask;
+        if (size <= 16) {
+            std::uint64_t ahead = w.bits << length;
+            auto bits = static_cast<std::uint32_t>(size == 0 ? 0 : ahead >> (64 - size));
+            JpegWindowTake(w, length + size);
+            *value = JpegExtend(bits, size);
+            return symbol;
+        }
+    }
+    // Near a marker or the end of the data the look-up still serves codes
+    // that end short of the window's last bit, when 9 bits or more are ahead.
     if (w.count >= 9) {
-        std::uint16_t hit = lookup.entries[w.bits >> (64 - kLookupBits)];
-        std::uint32_t length = hit >> 8;
-        std::uint16_t symbol = hit & 0xFF;
+        std::uint16_t hit = fast.lookup[w.bits >> (64 - kLookupBits)];
+        length = hit >> 8;
+        symbol = hit & 0xFF;
         std::uint32_t size = symbol & sizeMask;
-        // Short of the window's last bit, whose load step might meet a marker.
         if (length != 0 && size <= 16 && length + size < w.count) {
             std::uint64_t ahead = w.bits << length;
             auto bits = static_cast<std::uint32_t>(size == 0 ? 0 : ahead >> (64 - size));
-            w.bits = ahead << size;
-            w.count -= length + size;
-            w.taken += length + size;
+            JpegWindowTake(w, length + size);
             *value = JpegExtend(bits, size);
             return symbol;
         }
     }
     JpegWindowClose(w);
-    std::uint16_t symbol = JpegDecodeHuffman(table);
+    symbol = JpegDecodeHuffman(table);
     *value = symbol == kNoSymbol ? 0 : JpegReceiveExtend(symbol & sizeMask);
     JpegWindowOpen(w);
     return symbol;
@@ -217,7 +325,7 @@ void JpegDecodeBlockFast(BitWindow& w, std::int16_t* samples, std::uint16_t dcSe
 
     std::int16_t difference;
     std::uint32_t dc = dcSelector != 0;
-    std::uint16_t t = JpegWindowSymbol(w, s.dcTables[dc], dcLookups[dc], 0xFF, &difference);
+    std::uint16_t t = JpegWindowSymbol(w, s.dcTables[dc], dcFast[dc], 0xFF, &difference);
     if (t != kNoSymbol) {
         *predictor = static_cast<std::int16_t>(static_cast<std::uint16_t>(*predictor) +
                                                static_cast<std::uint16_t>(difference));
@@ -226,11 +334,25 @@ void JpegDecodeBlockFast(BitWindow& w, std::int16_t* samples, std::uint16_t dcSe
 
     std::uint32_t ac = acSelector != 0;
     const HuffmanTable& acTable = s.acTables[ac];
-    const HuffmanLookup& acLookup = acLookups[ac];
+    const FastTable& fast = acFast[ac];
     std::uint32_t k = 1;  // zig-zag position of the next coefficient
     while (k < 64) {
+        if (w.count <= 32 && w.growing)
+            JpegWindowFill(w);
+        // A coefficient whose code and magnitude fit the look-up, the common case.
+        std::int32_t entry = w.count > 32 ? fast.coefficient[w.bits >> (64 - kLookupBits)] : 0;
+        if (entry != 0) {
+            JpegWindowTake(w, entry & 0xFF);
+            k += (entry >> 8) & 0x0F;
+            if (k >= 64)
+                break;
+            coefficients[kNatural.index[k]] = static_cast<std::int16_t>(entry >> 16);
+            anyAc = true;
+            ++k;
+            continue;
+        }
         std::int16_t value;
-        std::uint16_t rs = JpegWindowSymbol(w, acTable, acLookup, 0x0F, &value);
+        std::uint16_t rs = JpegWindowSymbol(w, acTable, fast, 0x0F, &value);
         if (rs == kNoSymbol)
             continue;
         std::uint32_t run = rs >> 4;
@@ -239,7 +361,7 @@ void JpegDecodeBlockFast(BitWindow& w, std::int16_t* samples, std::uint16_t dcSe
             k += run;
             if (k >= 64)
                 break;
-            coefficients[8 * kZigZagRow[k] + kZigZagColumn[k]] = value;
+            coefficients[kNatural.index[k]] = value;
             anyAc = true;
             ++k;
         } else if (run == 15) {
@@ -262,8 +384,8 @@ void JpegPrepareFastEntropy(JpegTransformKernel transform)
 {
     const JpegDecoderState& s = jpegState;
     for (std::uint32_t i = 0; i < 2; ++i) {
-        JpegBuildHuffmanLookup(s.dcTables[i], dcLookups[i]);
-        JpegBuildHuffmanLookup(s.acTables[i], acLookups[i]);
+        JpegBuildFastTable(s.dcTables[i], false, dcFast[i]);
+        JpegBuildFastTable(s.acTables[i], true, acFast[i]);
     }
     blockTransform = transform;
 }
