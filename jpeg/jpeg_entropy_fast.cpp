@@ -339,9 +339,10 @@ void JpegDecodeBlockFast(BitWindow& w, std::int16_t* samples, std::uint16_t dcSe
     while (k < 64) {
         if (w.count <= 32 && w.growing)
             JpegWindowFill(w);
-        // A coefficient whose code and magnitude fit the look-up, the common case.
-        std::int32_t entry = w.count > 32 ? fast.coefficient[w.bits >> (64 - kLookupBits)] : 0;
-        if (entry != 0) {
+        // A coefficient whose code and magnitude fit the look-up, the common
+        // case; with more than 32 bits ahead they end well short of the window's end.
+        std::int32_t entry = fast.coefficient[w.bits >> (64 - kLookupBits)];
+        if (entry != 0 && w.count > 32) {
             JpegWindowTake(w, entry & 0xFF);
             k += (entry >> 8) & 0x0F;
             if (k >= 64)

@@ -15,7 +15,7 @@ using Words = __m128i;  // eight signed 16-bit values
 using Bytes = __m128i;  // sixteen unsigned bytes
 
 // factor * (sample - 128) >> 5 for eight samples.
-JPEG_SSE2 Words ChromaTerm(Words centred, std::int16_t factor)
+JPEG_SSE2 [[gnu::always_inline]] inline Words ChromaTerm(Words centred, std::int16_t factor)
 {
     return _mm_srai_epi16(_mm_mullo_epi16(centred, _mm_set1_epi16(factor)), 5);
 }
@@ -25,7 +25,7 @@ struct Terms {
     Words red, green, blue;
 };
 
-JPEG_SSE2 Terms ChromaTerms(const std::int16_t* cb, const std::int16_t* cr)
+JPEG_SSE2 [[gnu::always_inline]] inline Terms ChromaTerms(const std::int16_t* cb, const std::int16_t* cr)
 {
     const Words centre = _mm_set1_epi16(128);
     Words u = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cb)), centre);
@@ -37,7 +37,7 @@ JPEG_SSE2 Terms ChromaTerms(const std::int16_t* cb, const std::int16_t* cr)
 
 // Eight packed pixels from eight samples each of blue, green and red (0..255
 // after saturation), into out[0..7].
-JPEG_SSE2 void StorePixels(Words blue, Words green, Words red, std::uint32_t* out)
+JPEG_SSE2 [[gnu::always_inline]] inline void StorePixels(Words blue, Words green, Words red, std::uint32_t* out)
 {
     const Bytes opaque = _mm_set1_epi8(static_cast<char>(0xFF));
     Bytes b = _mm_packus_epi16(blue, blue);
@@ -50,14 +50,14 @@ JPEG_SSE2 void StorePixels(Words blue, Words green, Words red, std::uint32_t* ou
 }
 
 // Eight pixels of luma `y` with the given terms.
-JPEG_SSE2 void StoreColour(Words y, const Terms& t, std::uint32_t* out)
+JPEG_SSE2 [[gnu::always_inline]] inline void StoreColour(Words y, const Terms& t, std::uint32_t* out)
 {
     StorePixels(_mm_add_epi16(y, t.blue), _mm_add_epi16(y, t.green), _mm_add_epi16(y, t.red), out);
 }
 
 // The first (kHalf 0) or last four terms, each repeated for two pixels.
 template <int kHalf>
-JPEG_SSE2 Terms Widen(const Terms& t)
+JPEG_SSE2 [[gnu::always_inline]] inline Terms Widen(const Terms& t)
 {
     if constexpr (kHalf == 0)
         return {_mm_unpacklo_epi16(t.red, t.red), _mm_unpacklo_epi16(t.green, t.green),
@@ -67,41 +67,47 @@ JPEG_SSE2 Terms Widen(const Terms& t)
                 _mm_unpackhi_epi16(t.blue, t.blue)};
 }
 
-JPEG_SSE2 Words LoadRow(const std::int16_t* samples)
+JPEG_SSE2 [[gnu::always_inline]] inline Words LoadRow(const std::int16_t* samples)
 {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples));
 }
 
-// One row of an MCU, kWidth pixels, into `out`.
+// One row of an MCU, kWidth pixels, into `out`; `terms` repeated for two
+// pixels each in the 16-pixel-wide layouts.
 template <std::uint32_t kWidth>
-JPEG_SSE2 void StoreColourRow(const std::int16_t* lumaLeft, const Terms& terms, std::uint32_t* out)
+JPEG_SSE2 [[gnu::always_inline]] inline void StoreColourRow(const std::int16_t* lumaLeft, const Terms& left, const Terms& right,
+                              std::uint32_t columns, std::uint32_t* out)
 {
-    if constexpr (kWidth == 8) {
-        StoreColour(LoadRow(lumaLeft), terms, out);
-    } else {
-        StoreColour(LoadRow(lumaLeft), Widen<0>(terms), out);
-        StoreColour(LoadRow(lumaLeft + 64), Widen<1>(terms), out + 8);
+    std::uint32_t edge[kWidth];  // a row that the frame's right edge cuts
+    std::uint32_t* target = columns >= kWidth ? out : edge;
+    StoreColour(LoadRow(lumaLeft), left, target);
+    if constexpr (kWidth == 16)
+        StoreColour(LoadRow(lumaLeft + 64), right, target + 8);
+    if (target == edge) {
+        for (std::uint32_t col = 0; col < columns; ++col)
+            out[col] = edge[col];
     }
 }
 
-// A colour MCU of kWidth x kHeight pixels, those inside the frame.
+// A colour MCU of kWidth x kHeight pixels, those inside the frame, one
+// chroma row (one or two pixel rows) at a time.
 template <std::uint32_t kWidth, std::uint32_t kHeight>
 JPEG_SSE2 void StoreColourMcu(std::uint32_t rows, std::uint32_t columns, std::uint32_t* out,
                               const std::int16_t* luma, const std::int16_t* cb, const std::int16_t* cr)
 {
     const std::uint32_t stride = jpegState.frameWidth;
-    std::uint32_t edge[kWidth];  // a row that the frame's right edge cuts
-    for (std::uint32_t row = 0; row < rows; ++row, out += stride) {
-        std::uint32_t chromaRow = kHeight == 16 ? row >> 1 : row;
-        Terms terms = ChromaTerms(cb + 8 * chromaRow, cr + 8 * chromaRow);
-        // Blocks are 64 samples apart: Y1 right of Y0, Y2 and Y3 below them.
-        const std::int16_t* lumaLeft = luma + (row >> 3) * 128 + 8 * (row & 7);
-        if (columns >= kWidth) {
-            StoreColourRow<kWidth>(lumaLeft, terms, out);
-        } else {
-            StoreColourRow<kWidth>(lumaLeft, terms, edge);
-            for (std::uint32_t col = 0; col < columns; ++col)
-                out[col] = edge[col];
+    constexpr std::uint32_t kRowsPerChroma = kHeight / 8;
+    for (std::uint32_t row = 0; row < rows; row += kRowsPerChroma) {
+        Terms terms = ChromaTerms(cb + 8 * (row / kRowsPerChroma), cr + 8 * (row / kRowsPerChroma));
+        Terms left = terms, right = terms;
+        if constexpr (kWidth == 16) {
+            left = Widen<0>(terms);
+            right = Widen<1>(terms);
+        }
+        for (std::uint32_t r = row; r < row + kRowsPerChroma && r < rows; ++r) {
+            // Blocks are 64 samples apart: Y1 right of Y0, Y2 and Y3 below them.
+            const std::int16_t* lumaLeft = luma + (r >> 3) * 128 + 8 * (r & 7);
+            StoreColourRow<kWidth>(lumaLeft, left, right, columns, out + r * stride);
         }
     }
 }
