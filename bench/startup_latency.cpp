@@ -4,16 +4,18 @@
 //   startup-latency.exe REPETITIONS FOLDER...
 //
 // Each FOLDER holds a prelude.jpg. For each, prints one line of medians in ms:
-//   FOLDER WIDTHxHEIGHT read decode bitmap window sum mainDLLInit decodeCpu
-//   referenceCpu
+//   FOLDER WIDTHxHEIGHT read decode bitmap window sum mainDLLInit scalarCpu
+//   sse2Cpu avx2Cpu referenceCpu
 // read, decode, bitmap and window repeat the library's own calls one phase at
 // a time (file into a block; DecodeJpeg; CreateCompatibleBitmap + SetDIBits;
 // the splash dialog until it has drawn the picture); mainDLLInit is the whole
 // path through splash.dll, which must sit beside this program. All of these
-// are wall-clock times. decodeCpu is the thread's CPU time per DecodeJpeg,
-// averaged over many decodes: Wine counts CPU time in 10 ms steps, and on a
-// shared machine it is the steadier figure. referenceCpu is the same for the
-// decoder's straightforward reference build.
+// are wall-clock times, with the decoder's default path. scalarCpu, sse2Cpu
+// and avx2Cpu are the thread's CPU time per DecodeJpeg with each path forced
+// ("-" where the processor lacks it), averaged over many decodes: Wine counts
+// CPU time in 10 ms steps, and on a shared machine it is the steadier
+// figure. referenceCpu is the same for the decoder's straightforward
+// reference build.
 #include <windows.h>
 
 #include <algorithm>
@@ -23,6 +25,7 @@
 
 #include "jpeg/alloc.h"
 #include "jpeg/decode_jpeg.h"
+#include "jpeg/jpeg_dispatch.h"
 #include "jpeg/reference_decoder.h"
 #include "resources/splash_resource.h"
 #include "startup/startup.h"
@@ -248,15 +251,28 @@ int main(int argc, char** argv)
             sum.push_back(times.read + times.decode + times.bitmap + times.window);
             whole.push_back(total);
         }
-        double decodeCpu = DecodeCpuMs(DecodeJpeg);
+        std::printf("%s %ux%u %.2f %.2f %.2f %.2f %.2f %.2f", argv[folder], times.width, times.height,
+                    Median(read), Median(decode), Median(bitmap), Median(window), Median(sum), Median(whole));
+        const JpegPath active = JpegActivePath();
+        for (JpegPath path : kAllJpegPaths) {
+            if (!JpegForcePath(path)) {
+                std::printf(" -");
+                continue;
+            }
+            double cpu = DecodeCpuMs(DecodeJpeg);
+            if (cpu == 0) {
+                std::fprintf(stderr, "startup-latency: cannot decode %s\\%s\n", argv[folder], kPictureName);
+                return 1;
+            }
+            std::printf(" %.2f", cpu);
+        }
+        JpegForcePath(active);
         double referenceCpu = DecodeCpuMs(ReferenceDecodeJpeg);
-        if (decodeCpu == 0 || referenceCpu == 0) {
+        if (referenceCpu == 0) {
             std::fprintf(stderr, "startup-latency: cannot decode %s\\%s\n", argv[folder], kPictureName);
             return 1;
         }
-        std::printf("%s %ux%u %.2f %.2f %.2f %.2f %.2f %.2f %.2f %.2f\n", argv[folder], times.width,
-                    times.height, Median(read), Median(decode), Median(bitmap), Median(window), Median(sum),
-                    Median(whole), decodeCpu, referenceCpu);
+        std::printf(" %.2f\n", referenceCpu);
     }
     FreeLibrary(library);
     return 0;
