@@ -11,6 +11,8 @@
 // so that no other code of the build uses those instructions.
 #define JPEG_AVX2 __attribute__((target("avx2")))
 #define JPEG_SSE2 __attribute__((target("sse2")))
+// A helper of such a function, inlined into it whatever the compiler's estimate.
+#define JPEG_INLINE __attribute__((always_inline)) inline
 
 JPEG_NAMESPACE_BEGIN
 

@@ -15,7 +15,7 @@ using Words = __m128i;  // eight signed 16-bit values
 using Bytes = __m128i;  // sixteen unsigned bytes
 
 // factor * (sample - 128) >> 5 for eight samples.
-JPEG_SSE2 [[gnu::always_inline]] inline Words ChromaTerm(Words centred, std::int16_t factor)
+JPEG_SSE2 JPEG_INLINE Words ChromaTerm(Words centred, std::int16_t factor)
 {
     return _mm_srai_epi16(_mm_mullo_epi16(centred, _mm_set1_epi16(factor)), 5);
 }
@@ -25,7 +25,7 @@ struct Terms {
     Words red, green, blue;
 };
 
-JPEG_SSE2 [[gnu::always_inline]] inline Terms ChromaTerms(const std::int16_t* cb, const std::int16_t* cr)
+JPEG_SSE2 JPEG_INLINE Terms ChromaTerms(const std::int16_t* cb, const std::int16_t* cr)
 {
     const Words centre = _mm_set1_epi16(128);
     Words u = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cb)), centre);
@@ -37,7 +37,7 @@ JPEG_SSE2 [[gnu::always_inline]] inline Terms ChromaTerms(const std::int16_t* cb
 
 // Eight packed pixels from eight samples each of blue, green and red (0..255
 // after saturation), into out[0..7].
-JPEG_SSE2 [[gnu::always_inline]] inline void StorePixels(Words blue, Words green, Words red, std::uint32_t* out)
+JPEG_SSE2 JPEG_INLINE void StorePixels(Words blue, Words green, Words red, std::uint32_t* out)
 {
     const Bytes opaque = _mm_set1_epi8(static_cast<char>(0xFF));
     Bytes b = _mm_packus_epi16(blue, blue);
@@ -50,14 +50,14 @@ JPEG_SSE2 [[gnu::always_inline]] inline void StorePixels(Words blue, Words green
 }
 
 // Eight pixels of luma `y` with the given terms.
-JPEG_SSE2 [[gnu::always_inline]] inline void StoreColour(Words y, const Terms& t, std::uint32_t* out)
+JPEG_SSE2 JPEG_INLINE void StoreColour(Words y, const Terms& t, std::uint32_t* out)
 {
     StorePixels(_mm_add_epi16(y, t.blue), _mm_add_epi16(y, t.green), _mm_add_epi16(y, t.red), out);
 }
 
 // The first (kHalf 0) or last four terms, each repeated for two pixels.
 template <int kHalf>
-JPEG_SSE2 [[gnu::always_inline]] inline Terms Widen(const Terms& t)
+JPEG_SSE2 JPEG_INLINE Terms Widen(const Terms& t)
 {
     if constexpr (kHalf == 0)
         return {_mm_unpacklo_epi16(t.red, t.red), _mm_unpacklo_epi16(t.green, t.green),
@@ -67,7 +67,7 @@ JPEG_SSE2 [[gnu::always_inline]] inline Terms Widen(const Terms& t)
                 _mm_unpackhi_epi16(t.blue, t.blue)};
 }
 
-JPEG_SSE2 [[gnu::always_inline]] inline Words LoadRow(const std::int16_t* samples)
+JPEG_SSE2 JPEG_INLINE Words LoadRow(const std::int16_t* samples)
 {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples));
 }
@@ -75,7 +75,7 @@ JPEG_SSE2 [[gnu::always_inline]] inline Words LoadRow(const std::int16_t* sample
 // One row of an MCU, kWidth pixels, into `out`; `terms` repeated for two
 // pixels each in the 16-pixel-wide layouts.
 template <std::uint32_t kWidth>
-JPEG_SSE2 [[gnu::always_inline]] inline void StoreColourRow(const std::int16_t* lumaLeft, const Terms& left, const Terms& right,
+JPEG_SSE2 JPEG_INLINE void StoreColourRow(const std::int16_t* lumaLeft, const Terms& left, const Terms& right,
                               std::uint32_t columns, std::uint32_t* out)
 {
     std::uint32_t edge[kWidth];  // a row that the frame's right edge cuts

@@ -23,7 +23,7 @@ JPEG_AVX2 Lanes MulShift8(Lanes a, std::int32_t k)
 }
 
 // The Arai-Agui-Nakajima butterfly on eight values per lane.
-JPEG_AVX2 [[gnu::always_inline]] inline void Butterfly(const Lanes p[8], Lanes o[8])
+JPEG_AVX2 JPEG_INLINE void Butterfly(const Lanes p[8], Lanes o[8])
 {
     Lanes t10 = Add(p[0], p[4]);
     Lanes t11 = Sub(p[0], p[4]);
@@ -55,7 +55,7 @@ JPEG_AVX2 [[gnu::always_inline]] inline void Butterfly(const Lanes p[8], Lanes o
 }
 
 // Rows to columns of an 8 x 8 block of 32-bit values.
-JPEG_AVX2 [[gnu::always_inline]] inline void Transpose(Lanes m[8])
+JPEG_AVX2 JPEG_INLINE void Transpose(Lanes m[8])
 {
     Lanes t[8], u[8];
     for (int i = 0; i < 8; i += 2) {

@@ -27,7 +27,7 @@ JPEG_SSE2 Words MulShift8(Words a)
 }
 
 // The column pass's butterfly in 16-bit lanes.
-JPEG_SSE2 [[gnu::always_inline]] inline void ColumnButterfly(const Words p[8], Words o[8])
+JPEG_SSE2 JPEG_INLINE void ColumnButterfly(const Words p[8], Words o[8])
 {
     Words t10 = _mm_add_epi16(p[0], p[4]);
     Words t11 = _mm_sub_epi16(p[0], p[4]);
@@ -66,7 +66,7 @@ JPEG_SSE2 Longs Madd(Words pairs, std::int16_t k0, std::int16_t k1)
 
 // The row pass's butterfly on four rows, from its columns interleaved in
 // pairs: (0, 4), (2, 6), (5, 3), (1, 7). Outputs are 32-bit.
-JPEG_SSE2 [[gnu::always_inline]] inline void RowButterfly(Words c04, Words c26, Words c53, Words c17, Longs o[8])
+JPEG_SSE2 JPEG_INLINE void RowButterfly(Words c04, Words c26, Words c53, Words c17, Longs o[8])
 {
     Longs t10 = Madd(c04, 1, 1);
     Longs t11 = Madd(c04, 1, -1);
@@ -95,7 +95,7 @@ JPEG_SSE2 [[gnu::always_inline]] inline void RowButterfly(Words c04, Words c26, 
 }
 
 // Rows to columns of an 8 x 8 block of 16-bit values.
-JPEG_SSE2 [[gnu::always_inline]] inline void Transpose(Words m[8])
+JPEG_SSE2 JPEG_INLINE void Transpose(Words m[8])
 {
     Words a = _mm_unpacklo_epi16(m[0], m[1]), b = _mm_unpackhi_epi16(m[0], m[1]);
     Words c = _mm_unpacklo_epi16(m[2], m[3]), d = _mm_unpackhi_epi16(m[2], m[3]);
