@@ -70,6 +70,8 @@ std::int32_t JpegParseFrameHeader();
 std::int32_t JpegParseHuffmanTables();
 std::int32_t JpegParseQuantTables();
 std::int32_t JpegParseScanHeader();
+// The marker loop, DecodeJpeg's header phase: the DRI interval, 0 without one.
+std::uint16_t JpegRunMarkerLoop();
 
 // Entropy decoding.
 bool JpegLoadByte();
@@ -97,8 +99,5 @@ void JpegInverseTransform(const std::int16_t* coefficients, std::int16_t* sample
 void JpegPutPixel(std::uint16_t x, std::uint16_t y, std::uint32_t pixel,
                   std::uint32_t* pixelBuffer);
 void JpegDecodeScan(std::uint16_t restartInterval);
-
-// Header phase of DecodeJpeg: returns the restart interval, 0 without DRI.
-std::uint16_t JpegRunMarkerLoop();
 
 JPEG_NAMESPACE_END
