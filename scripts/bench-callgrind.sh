@@ -14,9 +14,7 @@ fail() { echo "bench-callgrind: $*" >&2; exit 1; }
 command -v valgrind >/dev/null || fail "valgrind is not installed (apt-get install valgrind)"
 
 mkdir -p "$build"
-{ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DBUILD_TESTING=OFF &&
-  cmake --build "$build" --target jpeg-bench -j2; } >"$build/build.log" 2>&1 ||
-  fail "build failed, see $build/build.log"
+cmake --workflow --preset bench >"$build/build.log" 2>&1 || fail "build failed, see $build/build.log"
 
 count() {  # count DECODER: instructions of one decode
   local out=$build/callgrind.$1.out

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # usage: scripts/bench.sh [REPETITIONS [PICTURE_REGEX]]
-# Decoding speed: builds bench/jpeg-bench (build/bench, RelWithDebInfo) and runs
+# Decoding speed: builds bench/jpeg-bench (preset bench, build/bench) and runs
 # it twice, with libjpeg-turbo's SIMD code and with its scalar code
 # (JSIMD_FORCENONE=1); each run interleaves REPETITIONS (default 5) repetitions
 # of every benchmark at random. Prints a markdown table of median MP/s and of
 # this decoder's ratios, each ratio taken within one run. PICTURE_REGEX picks
 # pictures (e.g. 1920x1080_420) and skips the start-up part.
-# Start-up latency: builds splash.dll and bench/startup-latency.exe
-# (build/bench-win32) and times, under Wine, the bundled picture and a
+# Start-up latency: builds splash.dll and bench/startup-latency.exe (preset
+# bench-win32) and times, under Wine, the bundled picture and a
 # 1920x1080 one from mainDLLInit to the splash drawn, phase by phase.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,9 +19,7 @@ fail() { echo "bench: $*" >&2; exit 1; }
 [[ $repetitions =~ ^[1-9][0-9]*$ ]] || fail "REPETITIONS must be a positive number"
 
 mkdir -p "$build"
-{ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DBUILD_TESTING=OFF &&
-  cmake --build "$build" --target jpeg-bench -j2; } >"$build/build.log" 2>&1 ||
-  fail "build failed, see $build/build.log"
+cmake --workflow --preset bench >"$build/build.log" 2>&1 || fail "build failed, see $build/build.log"
 
 run() {  # run NAME DECODER_REGEX [ENV...]
   local name=$1 decoders=$2; shift 2
@@ -95,10 +93,7 @@ PY
 # Start-up under Wine: each picture as prelude.jpg in its own folder, beside
 # splash.dll and the timing program.
 win=build/bench-win32
-{ cmake -S . -B "$win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DBUILD_TESTING=OFF &&
-  cmake --build "$win" --target splash startup-latency -j2; } >"$win.build.log" 2>&1 ||
-  fail "Windows build failed, see $win.build.log"
+cmake --workflow --preset bench-win32 >"$win.build.log" 2>&1 || fail "Windows build failed, see $win.build.log"
 latency=$win/latency
 rm -rf "$latency"
 mkdir -p "$latency/bundled" "$latency/1920x1080"
