@@ -1,6 +1,7 @@
-// The library's allocator for the hostile tests and the fuzz targets: linked
-// in place of jpeg/alloc.cpp, it hands out exactly the bytes asked for (so
-// that the sanitizers see any write past them) and logs each block.
+// The library's allocator for the hostile and conformance tests and the fuzz
+// targets (their JPEG_ALLOCATOR property names it in place of jpeg/alloc.cpp):
+// it hands out exactly the bytes asked for (so that the sanitizers see any
+// write past them) and logs each block.
 #pragma once
 
 #include <cstdint>
