@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "fuzz/fuzz_check.h"
-#include "tests/hostile/counting_alloc.h"
+#include "tests/support/counting_alloc.h"
 
 // 256 x 256 pixels: at most a few milliseconds for both decoders together.
 constexpr std::uint32_t kPixelBudget = 1u << 16;

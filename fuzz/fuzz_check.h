@@ -12,7 +12,7 @@
 #include <string>
 
 #include "jpeg/jpeg_dispatch.h"
-#include "tests/hostile/checked_decode.h"
+#include "tests/support/checked_decode.h"
 
 inline void FailIf(const std::string& problem, const char* where)
 {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Usage: fuzz/smoke.sh [SECONDS_PER_TARGET]   (default 60)
-# Builds the libFuzzer targets with ASan+UBSan (clang), replays fuzz/regressions,
+# Builds the libFuzzer targets (preset fuzz: clang, ASan+UBSan), replays fuzz/regressions,
 # then runs each target from the generated seed corpus for the given time, one
 # process each; the decode target once per path of the decoder (JPEG_PATH). Any crash, broken promise, leak, slow decode (over 1 s of CPU
 # time, checked by the targets), hang (10 s of wall-clock time, a backstop that
@@ -15,10 +15,7 @@ logs=$build/logs
 fail() { echo "fuzz smoke: $*" >&2; exit 1; }
 
 mkdir -p "$logs" "$build/artifacts"
-cmake -S fuzz -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-      -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$logs/configure.log" 2>&1 ||
-  fail "configure failed, see $logs/configure.log"
-cmake --build "$build" -j2 >"$logs/build.log" 2>&1 || fail "build failed, see $logs/build.log"
+cmake --workflow --preset fuzz >"$logs/build.log" 2>&1 || fail "build failed, see $logs/build.log"
 rm -rf "$build/seeds"
 fuzz/make_corpus.py "$build/seeds" >"$logs/seeds.log" 2>&1 || fail "seed corpus failed, see $logs/seeds.log"
 

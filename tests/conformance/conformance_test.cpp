@@ -13,7 +13,7 @@
 #include <jpeglib.h>
 
 #include "tests/decoder/jpeg_stream_builder.h"
-#include "tests/hostile/checked_decode.h"
+#include "tests/support/checked_decode.h"
 #include "tests/tool/test_pictures.h"
 
 using jpegtest::Bytes;

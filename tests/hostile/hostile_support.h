@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tests/decoder/jpeg_stream_builder.h"
-#include "tests/hostile/checked_decode.h"
+#include "tests/support/checked_decode.h"
 
 namespace hostile {
 

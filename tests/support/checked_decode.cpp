@@ -1,5 +1,5 @@
 // DecodeJpeg with its result, out-parameters, allocation and pixels checked.
-#include "tests/hostile/checked_decode.h"
+#include "tests/support/checked_decode.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -8,7 +8,7 @@
 #include "jpeg/decode_jpeg.h"
 #include "jpeg/jpeg_state.h"
 #include "jpeg/reference_decoder.h"
-#include "tests/hostile/counting_alloc.h"
+#include "tests/support/counting_alloc.h"
 
 namespace hostile {
 

@@ -1,5 +1,5 @@
 // AllocBlock / FreeBlock over calloc, with an allocation log.
-#include "tests/hostile/counting_alloc.h"
+#include "tests/support/counting_alloc.h"
 
 #include <cstdlib>
 
