@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Usage: fuzz/smoke.sh [SECONDS_PER_TARGET]   (default 60)
-# Builds the libFuzzer targets (preset fuzz: clang, ASan+UBSan), replays fuzz/regressions,
-# then runs each target from the generated seed corpus for the given time, one
-# process each; the decode target once per path of the decoder (JPEG_PATH). Any crash, broken promise, leak, slow decode (over 1 s of CPU
+# Builds the libFuzzer targets (preset fuzz: clang, ASan+UBSan), replays
+# fuzz/regressions, then runs each target from the generated seed corpus for the
+# given time, one process each; the decode target once per path of the decoder
+# (JPEG_PATH). Any crash, broken promise, leak, slow decode (over 1 s of CPU
 # time, checked by the targets), hang (10 s of wall-clock time, a backstop that
 # a busy machine cannot trip) or out-of-memory fails the run; the input is kept
 # under build/fuzz/artifacts.

@@ -23,7 +23,7 @@ struct PathKernels {
 const PathKernels kPathKernels[] = {
     {{JpegDecodeMcuFast, JpegStoreMcuFast}, JpegInverseTransform},
     {{JpegDecodeMcuFast, JpegStoreMcuSse2}, JpegInverseTransformSse2},
-    {{JpegDecodeMcuFast, JpegStoreMcuSse2}, JpegInverseTransformAvx2},
+    {{JpegDecodeMcuFast, JpegStoreMcuAvx2}, JpegInverseTransformAvx2},
 };
 
 #if defined(__i386__) || defined(__x86_64__)

@@ -33,10 +33,13 @@ void JpegInverseTransformSse2(const std::int16_t* coefficients, std::int16_t* sa
 void JpegInverseTransformAvx2(const std::int16_t* coefficients, std::int16_t* samples,
                               std::uint16_t quantSelector);
 
-// Pixel assembly a row of an MCU at a time (jpeg_scan_fast.cpp, jpeg_scan_sse2.cpp).
+// Pixel assembly a row of an MCU at a time (jpeg_scan_fast.cpp, jpeg_scan_sse2.cpp,
+// jpeg_scan_avx2.cpp).
 void JpegStoreMcuFast(const McuLayout& layout, std::uint32_t x, std::uint32_t y,
                       const std::int16_t* luma, const std::int16_t* cb, const std::int16_t* cr);
 void JpegStoreMcuSse2(const McuLayout& layout, std::uint32_t x, std::uint32_t y,
+                      const std::int16_t* luma, const std::int16_t* cb, const std::int16_t* cr);
+void JpegStoreMcuAvx2(const McuLayout& layout, std::uint32_t x, std::uint32_t y,
                       const std::int16_t* luma, const std::int16_t* cb, const std::int16_t* cr);
 
 JPEG_NAMESPACE_END
