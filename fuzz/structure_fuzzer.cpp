@@ -1,11 +1,16 @@
 // splash-check's structure reader on any bytes: it must stay inside the input,
-// keep its lists bounded and report only offsets that lie in the file.
+// keep its lists bounded and report only offsets that lie in the file. And
+// its replay of the decoder's header phase must agree with what the decoder
+// itself records over the same bytes.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "decoder_model.h"
+#include "decoder_record.h"
 #include "fuzz/fuzz_check.h"
 #include "jpeg_structure.h"
+#include "tests/support/counting_alloc.h"
 
 namespace {
 
@@ -51,5 +56,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const splash::JpegStructure structure = splash::ReadJpegStructure({data, size});
     FailIf(CheckStructure(structure, size), "structure reader");
+
+    // No pixel buffer: the decoder stops after its header phase, which is all
+    // the replay covers.
+    hostile::allocationLimit = 0;
+    splash::RunDecoder({data, size});
+    FailIf(splash::DifferenceFromDecoderRecord(splash::ModelDecoder({data, size})), "decoder replay");
     return 0;
 }

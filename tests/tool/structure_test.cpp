@@ -8,6 +8,7 @@
 #include "decoder_model.h"
 #include "jpeg_structure.h"
 #include "test_pictures.h"
+#include "tool_runner.h"
 #include "verdict.h"
 
 namespace splash_test {
@@ -249,6 +250,41 @@ TEST(DecoderModelTest, FollowsTheDecodersMarkerSearch)
     app[6] = app[7] = 0;
     app[12] = 0xFF; app[13] = 0xDB;   // offset 16
     EXPECT_TRUE(sawDqtAt(splash::ModelDecoder(Insert(jpeg, 2, Segment(0xE0, app))), 18));
+}
+
+// A table segment cut short by the end of the file: the decoder reads one
+// more table of zeros (a DC or 8-bit table 0), so it counts one more than the
+// segment holds. The report must give the decoder's counts.
+TEST(DecoderModelTest, ReportsTheDecodersCountsForATableSegmentCutShort)
+{
+    Bytes grey = Encode(Sized(64, 48, 1));  // DQT, SOF0, DHT DC0, DHT AC0, SOS
+    Bytes twoTables = grey;                 // its DQT's length claims two tables
+    twoTables[FindMarker(grey, 0xDB) + 3] = 132;
+    Bytes colour = Encode({});              // DQT x2, SOF0, DHT x4, SOS
+    Bytes sos = SegmentAt(colour, FindMarker(colour, 0xDA));
+    Bytes scanFirst = Insert(colour, FindMarker(colour, 0xC4), sos);  // a scan that waits for the tables
+    std::size_t lastDht = FindMarker(scanFirst, 0xC4);
+    for (int i = 0; i < 3; ++i)
+        lastDht = FindMarker(scanFirst, 0xC4, lastDht + 2);
+    struct Case {
+        const char* name;
+        Bytes file;
+        long quant, dc, ac;
+    };
+    const Case cases[] = {
+        {"DHT", Bytes(grey.begin(), grey.begin() + FindMarker(grey, 0xC4) + 12), 1, 2, 0},
+        {"DQT", Bytes(twoTables.begin(), twoTables.begin() + FindMarker(grey, 0xDB) + 30), 2, 0, 0},
+        {"DHT after the scan", Bytes(scanFirst.begin(), scanFirst.begin() + lastDht + 12), 2, 3, 2},
+    };
+    for (const Case& c : cases) {
+        ToolRun run = RunOnPicture(c.file, "--json");
+        EXPECT_EQ(JsonNumber(run.out, "quant_tables_read"), c.quant) << c.name;
+        EXPECT_EQ(JsonNumber(run.out, "dc_tables_read"), c.dc) << c.name;
+        EXPECT_EQ(JsonNumber(run.out, "ac_tables_read"), c.ac) << c.name;
+    }
+    ToolRun waiting = RunOnPicture(cases[2].file, "");
+    EXPECT_NE(waiting.out.find("[scan-never-starts]"), std::string::npos) << waiting.out;
+    EXPECT_NE(waiting.out.find("it read 2, 3 and 2,"), std::string::npos) << waiting.out;
 }
 
 // Cut at every length and filled with noise: the reader, the replay and the

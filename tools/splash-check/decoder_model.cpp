@@ -116,9 +116,7 @@ private:
             std::uint8_t sampling = ReadByte();
             std::uint8_t selector = ReadByte();
             if (id == 1) {
-                v_.yH = sampling >> 4;
-                v_.yV = sampling & 0x0F;
-                v_.ySamplingProduct = static_cast<std::uint16_t>(v_.yH * v_.yV);
+                v_.ySamplingProduct = static_cast<std::uint16_t>((sampling >> 4) * (sampling & 0x0F));
                 v_.yQuantSelector = selector;
             } else if (id == 2 || id == 3) {
                 v_.chromaQuantSelector = selector;
@@ -131,7 +129,9 @@ private:
     {
         std::uint16_t length = ReadWord();
         std::uint16_t position = 2;
+        bool exhaustedBefore;
         do {
+            exhaustedBefore = exhausted_;
             std::uint32_t record = cursor_;
             std::uint8_t classAndIndex = ReadByte();
             bool isAc = (classAndIndex & 0x10) != 0;
@@ -144,7 +144,8 @@ private:
             (isAc ? v_.ac : v_.dc)[index] = record;
             ++(isAc ? v_.acTableCount : v_.dcTableCount);
             position = static_cast<std::uint16_t>(position + 17 + total);
-        } while (position < length && !exhausted_);
+            // Cut short, the decoder reads one more table of zeros.
+        } while (position < length && !exhaustedBefore);
     }
 
     // DQT: stops at a 16-bit table; indexes above 1 are counted but not kept.
@@ -152,7 +153,9 @@ private:
     {
         std::uint16_t length = ReadWord();
         std::uint16_t position = 2;
+        bool exhaustedBefore;
         do {
+            exhaustedBefore = exhausted_;
             std::uint32_t record = cursor_;
             std::uint8_t precisionAndIndex = ReadByte();
             if ((precisionAndIndex >> 4) != 0) {
@@ -166,7 +169,7 @@ private:
             if (index <= 1)
                 v_.quant[index] = record;
             ++v_.quantTableCount;
-        } while (position < length && !exhausted_);
+        } while (position < length && !exhaustedBefore);
     }
 
     // SOS: refused at a count other than 1 and 3 or an unknown identifier.

@@ -1,6 +1,9 @@
 // What the splash decoder will make of a file: its marker search replayed
 // byte for byte (no segment skipped by length, 0xFF followed by 0xC0..0xE0
-// taken as a marker anywhere), with the tables, frame and scan it will use.
+// taken as a marker anywhere), for what the decoder does not keep: where
+// each marker, table, frame and scan lies, which segments it passes over,
+// the restart interval. The facts it keeps are taken from the decoder
+// itself (decoder_record.h); the structure fuzzer holds the two to each other.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +26,6 @@ struct DecoderView {
     std::uint32_t frameOffset = 0;       // the last one taken
     std::uint16_t width = 0;
     std::uint16_t height = 0;
-    std::uint8_t yH = 0, yV = 0;         // component 1's sampling factors
     std::uint16_t ySamplingProduct = 0;
     std::uint16_t yQuantSelector = 0;
     std::uint16_t chromaQuantSelector = 0;

@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "jpeg/alloc.h"
-#include "jpeg/decode_jpeg.h"
 #include "preview.h"
 #include "report.h"
 
@@ -167,36 +165,14 @@ int main(int argc, char** argv)
     if (!error.empty())
         return Fail(error);
 
-    splash::Report report;
-    report.path = options.picture;
-
-    static const std::uint8_t kNoData = 0;
-    std::uint32_t* pixels = nullptr;
-    std::uint32_t bitsPerPixel = 0;
-    report.decode.result = DecodeJpeg(bytes.empty() ? &kNoData : bytes.data(),
-                                      static_cast<std::uint32_t>(bytes.size()), &pixels,
-                                      &report.decode.width, &report.decode.height, &bitsPerPixel);
-
-    report.structure = splash::ReadJpegStructure(bytes);
-    report.view = splash::ModelDecoder(bytes);
-    report.assessment = splash::Assess(bytes, report.structure, report.view);
-    if (report.decode.result == 0 && report.assessment.verdict != splash::Verdict::None) {
-        report.assessment.verdict = splash::Verdict::None;
-        report.assessment.warnings.push_back(
-            {"decode-failed", "the decoder refused the file (no memory for the picture)", "make the picture smaller"});
+    splash::DecoderRun run;
+    splash::Report report = splash::CheckPicture(bytes, options.picture, run);
+    if (!options.preview.empty() && run.result == 1) {
+        error = splash::WritePreview(options.preview, splash::PreviewFormatFor(options.preview), run.pixels.get(),
+                                     run.width, run.height);
+        if (!error.empty() && run.width != 0 && run.height != 0)
+            return Fail(error);
     }
-
-    int status = 0;
-    if (!options.preview.empty() && report.decode.result == 1) {
-        error = splash::WritePreview(options.preview, splash::PreviewFormatFor(options.preview), pixels,
-                                     report.decode.width, report.decode.height);
-        if (!error.empty() && report.decode.width != 0 && report.decode.height != 0)
-            status = Fail(error);
-    }
-    if (report.decode.result == 1)
-        FreeBlock(pixels);
-    if (status != 0)
-        return status;
 
     if (options.json)
         splash::PrintJson(std::cout, report);

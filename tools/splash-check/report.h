@@ -3,9 +3,11 @@
 
 #include <cstdint>
 #include <ostream>
+#include <span>
 #include <string>
 
 #include "decoder_model.h"
+#include "decoder_record.h"
 #include "jpeg_structure.h"
 #include "verdict.h"
 
@@ -24,6 +26,10 @@ struct Report {
     DecoderView view;
     Assessment assessment;
 };
+
+// Decodes `bytes` with the splash decoder (into `run`, with its pixels) and
+// judges the file.
+Report CheckPicture(std::span<const std::uint8_t> bytes, const std::string& path, DecoderRun& run);
 
 // Human-readable report: decode line, structure, warnings, verdict line last.
 void PrintText(std::ostream& out, const Report& report);
