@@ -1,6 +1,8 @@
 // Preview writers: PNG and BMP through stb_image_write, PPM (P6) by hand.
 #include "preview.h"
 
+#include "png_deflate.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -8,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#define STBIW_ZLIB_COMPRESS splash::PngDeflate
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 
@@ -46,6 +49,9 @@ std::string WritePreview(const std::string& path, PreviewFormat format, const st
     bool ok = false;
     switch (format) {
     case PreviewFormat::Png:
+        // The Up filter on every row: trying all five per row took 60 ms of
+        // a 1920x1080 preview, and Up alone compresses photos as well.
+        stbi_write_force_png_filter = 2;
         ok = stbi_write_png(path.c_str(), w, h, 3, rgb.data(), w * 3) != 0;
         break;
     case PreviewFormat::Bmp:
