@@ -6,6 +6,7 @@ Writes the pictures of the Windows tests:
                 blue, white), the bottom half mid grey (128)
   large.jpg     1280x960, 4:2:0: larger than the tests' 1024x768 screen
   not-jpeg.jpg  a PNG file under a JPEG name
+  progressive.jpg, grey.jpg  the pattern, progressive 4:2:2 and greyscale
 The tests check the decoded colours against the same description.
 """
 import os
@@ -40,6 +41,8 @@ def main():
     pattern().save(os.path.join(out, "pattern.jpg"), "JPEG", quality=95, subsampling="4:4:4")
     large().save(os.path.join(out, "large.jpg"), "JPEG", quality=85, subsampling="4:2:0")
     pattern().save(os.path.join(out, "not-jpeg.jpg"), "PNG")
+    pattern().save(os.path.join(out, "progressive.jpg"), "JPEG", quality=90, subsampling="4:2:2", progressive=True)
+    pattern().convert("L").save(os.path.join(out, "grey.jpg"), "JPEG", quality=80)
 
 
 if __name__ == "__main__":
