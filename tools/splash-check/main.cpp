@@ -1,23 +1,38 @@
 // splash-check: decodes a picture with the splash decoder, writes what the
-// splash would show, and tells whether, and why not, it shows as encoded.
-#include <cerrno>
-#include <cstring>
-#include <fstream>
+// splash would show, and tells whether, and why not, it shows as encoded;
+// with --make, first turns any picture into one that it shows.
+#include <cstdlib>
 #include <iostream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "file_io.h"
+#include "make_command.h"
 #include "preview.h"
 #include "report.h"
 
 namespace {
 
-constexpr const char* kHelp = R"(usage: splash-check PICTURE.jpg [-o PREVIEW] [--quiet] [--json]
+constexpr const char* kUsage =
+    "usage: splash-check PICTURE.jpg [-o PREVIEW] [--quiet] [--json]\n"
+    "       splash-check --make OUT.jpg INPUT [--fit WxH] [--quality Q] [--background RRGGBB] [--quiet]";
 
+constexpr const char* kHelp = R"(
 Checks a splash picture (prelude.jpg) before it ships: decodes it with the
 splash's own decoder and tells whether it will show as encoded, and if not,
 why and what to change in the encoder.
+
+--make OUT.jpg INPUT turns a picture into one the splash shows, and checks
+it: reads PNG, BMP, TGA, GIF (first frame), PSD, PNM or JPEG (progressive
+too); turns it upright by its EXIF orientation; flattens transparency onto
+the background; scales it down, keeping its shape, when it is larger than
+the fit box; writes a baseline JPEG (4:2:0 up to quality 90, 4:4:4 above)
+without metadata; then checks the written file and prints the verdict, its
+size and the PSNR of the splash's pixels against the prepared picture.
+  --fit WxH            the box (default 1920x1080)
+  --quality Q          1..100 (default 90)
+  --background RRGGBB  hex colour under transparent pixels (default 000000)
+Exit status 0 only when the written file shows as encoded.
 
   -o PREVIEW  write exactly the pixels the splash would show; the format
               follows the extension: .png, .bmp or .ppm (binary P6).
@@ -77,9 +92,6 @@ Exit status: 0 the picture shows as encoded; 1 it shows wrong, blank or not
 at all (the warnings say why); 2 usage or I/O error (one line on stderr).
 )";
 
-// Files beyond this are refused before reading: no splash picture is that big.
-constexpr std::streamoff kMaxFileSize = std::streamoff{1} << 30;
-
 int Fail(const std::string& message)
 {
     std::cerr << "splash-check: " << message << '\n';
@@ -92,14 +104,50 @@ struct Options {
     bool quiet = false;
     bool json = false;
     bool help = false;
+    bool make = false;
+    splash::MakeOptions making;
 };
+
+// A whole decimal number in [low, high]; false otherwise.
+bool ParseNumber(const std::string& text, int low, int high, int& value)
+{
+    if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    value = std::stoi(text);
+    return value >= low && value <= high;
+}
+
+// Checks and stores the value of --fit, --quality or --background; an error message, or empty.
+std::string ParseMakeValue(const std::string& option, const std::string& value, splash::MakeOptions& m)
+{
+    if (option == "--fit") {
+        std::size_t x = value.find_first_of("xX");
+        if (x == std::string::npos || !ParseNumber(value.substr(0, x), 1, 65535, m.boxWidth) ||
+            !ParseNumber(value.substr(x + 1), 1, 65535, m.boxHeight))
+            return "--fit takes WIDTHxHEIGHT, each 1 to 65535: " + value;
+    } else if (option == "--quality") {
+        if (!ParseNumber(value, 1, 100, m.quality))
+            return "--quality takes 1 to 100: " + value;
+    } else {
+        std::string hex = value.starts_with('#') ? value.substr(1) : value;
+        if (hex.size() != 6 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+            return "--background takes a hex colour RRGGBB: " + value;
+        m.background = static_cast<std::uint32_t>(std::stoul(hex, nullptr, 16));
+    }
+    return {};
+}
 
 // Returns an error message, or an empty string.
 std::string ParseArguments(int argc, char** argv, Options& options)
 {
     bool havePreview = false;
+    bool haveMakeValue = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        bool takesValue = arg == "-o" || arg == "--make" || arg == "--fit" || arg == "--quality" ||
+                          arg == "--background";
+        if (takesValue && i + 1 >= argc)
+            return arg + " needs a value (see --help)";
         if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "--quiet" || arg == "-q") {
@@ -107,12 +155,20 @@ std::string ParseArguments(int argc, char** argv, Options& options)
         } else if (arg == "--json") {
             options.json = true;
         } else if (arg == "-o") {
-            if (i + 1 >= argc)
-                return "-o needs a file name (see --help)";
             if (havePreview)
                 return "-o given twice";
             options.preview = argv[++i];
             havePreview = true;
+        } else if (arg == "--make") {
+            if (options.make)
+                return "--make given twice";
+            options.making.output = argv[++i];
+            options.make = true;
+        } else if (arg == "--fit" || arg == "--quality" || arg == "--background") {
+            std::string error = ParseMakeValue(arg, argv[++i], options.making);
+            if (!error.empty())
+                return error;
+            haveMakeValue = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return "unknown option " + arg + " (see --help)";
         } else if (!options.picture.empty()) {
@@ -121,29 +177,16 @@ std::string ParseArguments(int argc, char** argv, Options& options)
             options.picture = arg;
         }
     }
-    if (!options.help && options.picture.empty())
-        return "no picture given (usage: splash-check PICTURE.jpg [-o PREVIEW] [--quiet] [--json])";
+    if (options.help)
+        return {};
+    if (options.picture.empty())
+        return options.make ? "--make needs an input picture (see --help)" : "no picture given (see --help)";
+    if (options.make && (havePreview || options.json))
+        return "--make takes neither -o nor --json; check the written file afterwards for those";
+    if (!options.make && haveMakeValue)
+        return "--fit, --quality and --background go with --make";
     if (havePreview && splash::PreviewFormatFor(options.preview) == splash::PreviewFormat::Unknown)
         return "the preview name must end in .png, .bmp or .ppm: " + options.preview;
-    return {};
-}
-
-// Reads the whole file; an error message, or an empty string.
-std::string ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return "cannot open " + path + ": " + std::strerror(errno);
-    in.seekg(0, std::ios::end);
-    std::streamoff size = in.tellg();
-    if (size < 0)
-        return "cannot read " + path + " (not a regular file?)";
-    if (size > kMaxFileSize)
-        return path + " is larger than 1 GiB; not a splash picture";
-    in.seekg(0, std::ios::beg);
-    bytes.resize(static_cast<std::size_t>(size));
-    if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size))
-        return "cannot read " + path;
     return {};
 }
 
@@ -156,12 +199,19 @@ int main(int argc, char** argv)
     if (!error.empty())
         return Fail(error);
     if (options.help) {
-        std::cout << kHelp;
+        std::cout << kUsage << '\n' << kHelp;
         return 0;
     }
 
+    if (options.make) {
+        options.making.input = options.picture;
+        options.making.quiet = options.quiet;
+        int status = splash::RunMake(options.making, std::cout, error);
+        return error.empty() ? status : Fail(error);
+    }
+
     std::vector<std::uint8_t> bytes;
-    error = ReadFile(options.picture, bytes);
+    error = splash::ReadWholeFile(options.picture, bytes);
     if (!error.empty())
         return Fail(error);
 
