@@ -1,0 +1,17 @@
+# splash_version_info(TARGET DESCRIPTION): gives TARGET's .dll or .exe a
+# VERSIONINFO resource with the project's version and name.
+function(splash_version_info target description)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "SHARED_LIBRARY")
+    set(SPLASH_FILE_TYPE VFT_DLL)
+  else()
+    set(SPLASH_FILE_TYPE VFT_APP)
+  endif()
+  set(SPLASH_TARGET ${target})
+  set(SPLASH_FILE_NAME $<TARGET_FILE_NAME:${target}>)
+  set(SPLASH_FILE_DESCRIPTION "${description}")
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/resources/version.rc.in ${rc}.in @ONLY)
+  file(GENERATE OUTPUT ${rc} INPUT ${rc}.in)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
