@@ -1,7 +1,6 @@
 // The command line: usage errors, --quiet, --json, --help and the previews.
 #include <algorithm>
 #include <fstream>
-#include <random>
 
 #include <gtest/gtest.h>
 
@@ -12,7 +11,6 @@
 
 #include "jpeg/alloc.h"
 #include "jpeg/decode_jpeg.h"
-#include "png_deflate.h"
 #include "test_pictures.h"
 #include "tool_runner.h"
 
@@ -131,42 +129,6 @@ TEST(PreviewTest, EveryFormatHoldsTheDecodersPixelsExactly)
         EXPECT_EQ(mismatches, 0u) << name;
     }
     FreeBlock(pixels);
-}
-
-// The previews' deflate stream, inflated by stb_image's own inflater: runs
-// longer than one match, blocks of every kind, and a skew that needs the
-// code length limit.
-TEST(PreviewTest, DeflateStreamsInflateToTheirInput)
-{
-    std::mt19937 random(7);
-    Bytes noise(300000);
-    for (std::uint8_t& b : noise)
-        b = static_cast<std::uint8_t>(random());
-    Bytes runs;
-    for (int i = 0; i < 2000; ++i)
-        runs.insert(runs.end(), 1 + random() % 700, static_cast<std::uint8_t>(random() % 3));
-    Bytes skewed;  // byte s appears fib(s) times: a plain Huffman tree would be 24 deep
-    for (std::uint32_t s = 0, a = 1, b = 1; s < 25; ++s, b = a + b, a = b - a)
-        skewed.insert(skewed.end(), a, static_cast<std::uint8_t>(s * 10));
-    std::shuffle(skewed.begin(), skewed.end(), random);
-    const std::pair<const char*, Bytes> cases[] = {
-        {"empty", {}}, {"one byte", {42}}, {"noise", noise}, {"runs", runs}, {"skewed", skewed},
-    };
-    for (const auto& [name, input] : cases) {
-        int packedLength = 0;
-        unsigned char* packed = splash::PngDeflate(const_cast<std::uint8_t*>(input.data()),
-                                                   static_cast<int>(input.size()), &packedLength, 8);
-        ASSERT_NE(packed, nullptr) << name;
-        int length = -1;
-        char* unpacked = stbi_zlib_decode_malloc(reinterpret_cast<char*>(packed), packedLength, &length);
-        ASSERT_NE(unpacked, nullptr) << name << ": " << stbi_failure_reason();
-        EXPECT_EQ(Bytes(unpacked, unpacked + length), input) << name;
-        if (std::string(name) == "runs") {
-            EXPECT_LT(packedLength, int(input.size()) / 20) << name;
-        }
-        std::free(packed);
-        std::free(unpacked);
-    }
 }
 
 TEST(PreviewTest, NothingIsWrittenWhenTheDecoderRefusesTheFile)
