@@ -6,6 +6,7 @@
 
 #include "jpeg/jpeg_kernels.h"
 #include "jpeg/jpeg_namespace.h"
+#include "jpeg/jpeg_state.h"
 
 // Marks a function compiled for AVX2 or SSE2 whatever the build's baseline,
 // so that no other code of the build uses those instructions.
@@ -32,6 +33,21 @@ void JpegInverseTransformSse2(const std::int16_t* coefficients, std::int16_t* sa
                               std::uint16_t quantSelector);
 void JpegInverseTransformAvx2(const std::int16_t* coefficients, std::int16_t* samples,
                               std::uint16_t quantSelector);
+
+// The part of the MCU at (x, y) that lies inside the frame, and where its
+// first pixel goes in jpegState.pixels.
+struct McuInFrame {
+    std::uint32_t rows;
+    std::uint32_t columns;
+    std::uint32_t* out;
+};
+
+inline McuInFrame JpegMcuInFrame(const McuLayout& layout, std::uint32_t x, std::uint32_t y)
+{
+    const JpegDecoderState& s = jpegState;
+    return {s.frameHeight - y < layout.height ? s.frameHeight - y : layout.height,
+            s.frameWidth - x < layout.width ? s.frameWidth - x : layout.width, s.pixels + y * s.frameWidth + x};
+}
 
 // Pixel assembly a row of an MCU at a time (jpeg_scan_fast.cpp, jpeg_scan_sse2.cpp,
 // jpeg_scan_avx2.cpp).

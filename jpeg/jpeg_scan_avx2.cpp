@@ -143,10 +143,7 @@ JPEG_AVX2 void StoreNarrowMcu(std::uint32_t rows, std::uint32_t columns, std::ui
 JPEG_AVX2 void JpegStoreMcuAvx2(const McuLayout& layout, std::uint32_t x, std::uint32_t y,
                                 const std::int16_t* luma, const std::int16_t* cb, const std::int16_t* cr)
 {
-    const JpegDecoderState& s = jpegState;
-    std::uint32_t rows = s.frameHeight - y < layout.height ? s.frameHeight - y : layout.height;
-    std::uint32_t columns = s.frameWidth - x < layout.width ? s.frameWidth - x : layout.width;
-    std::uint32_t* out = s.pixels + y * s.frameWidth + x;
+    auto [rows, columns, out] = JpegMcuInFrame(layout, x, y);
     if (!layout.colour)
         StoreNarrowMcu<false>(rows, columns, out, luma, cb, cr);
     else if (layout.height == 16)

@@ -79,9 +79,7 @@ void JpegStoreMcuFast(const McuLayout& layout, std::uint32_t x, std::uint32_t y,
                       const std::int16_t* luma, const std::int16_t* cb, const std::int16_t* cr)
 {
     const JpegDecoderState& s = jpegState;
-    std::uint32_t rows = s.frameHeight - y < layout.height ? s.frameHeight - y : layout.height;
-    std::uint32_t columns = s.frameWidth - x < layout.width ? s.frameWidth - x : layout.width;
-    std::uint32_t* out = s.pixels + y * s.frameWidth + x;
+    auto [rows, columns, out] = JpegMcuInFrame(layout, x, y);
     if (!layout.colour) {
         for (std::uint32_t row = 0; row < rows; ++row, out += s.frameWidth) {
             const std::int16_t* samples = luma + 8 * row;
