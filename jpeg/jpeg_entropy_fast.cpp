@@ -336,14 +336,24 @@ void JpegDecodeBlockFast(BitWindow& w, std::int16_t* samples, std::uint16_t dcSe
     const HuffmanTable& acTable = s.acTables[ac];
     const FastTable& fast = acFast[ac];
     std::uint32_t k = 1;  // zig-zag position of the next coefficient
+    // The window's bits in locals while coefficients come from the look-up,
+    // so that they stay in registers (written back only around calls).
+    std::uint64_t bits = w.bits;
+    std::uint32_t count = w.count;
     while (k < 64) {
-        if (w.count <= 32 && w.growing)
+        if (count <= 32 && w.growing) {
+            w.bits = bits;
+            w.count = count;
             JpegWindowFill(w);
+            bits = w.bits;
+            count = w.count;
+        }
         // A coefficient whose code and magnitude fit the look-up, the common
         // case; with more than 32 bits ahead they end well short of the window's end.
-        std::int32_t entry = fast.coefficient[w.bits >> (64 - kLookupBits)];
-        if (entry != 0 && w.count > 32) {
-            JpegWindowTake(w, entry & 0xFF);
+        std::int32_t entry = fast.coefficient[bits >> (64 - kLookupBits)];
+        if (entry != 0 && count > 32) {
+            bits <<= entry & 0xFF;
+            count -= entry & 0xFF;
             k += (entry >> 8) & 0x0F;
             if (k >= 64)
                 break;
@@ -352,8 +362,12 @@ void JpegDecodeBlockFast(BitWindow& w, std::int16_t* samples, std::uint16_t dcSe
             ++k;
             continue;
         }
+        w.bits = bits;
+        w.count = count;
         std::int16_t value;
         std::uint16_t rs = JpegWindowSymbol(w, acTable, fast, 0x0F, &value);
+        bits = w.bits;
+        count = w.count;
         if (rs == kNoSymbol)
             continue;
         std::uint32_t run = rs >> 4;
@@ -371,6 +385,8 @@ void JpegDecodeBlockFast(BitWindow& w, std::int16_t* samples, std::uint16_t dcSe
             break;  // EOB, and the unused symbols 0x10..0xE0
         }
     }
+    w.bits = bits;
+    w.count = count;
 
     if (!anyAc) {
         JpegInverseTransformDc(coefficients[0], samples, quantSelector);
