@@ -1,7 +1,8 @@
-// The library's allocator for the hostile and conformance tests and the fuzz
-// targets (their JPEG_ALLOCATOR property names it in place of jpeg/alloc.cpp):
-// it hands out exactly the bytes asked for (so that the sanitizers see any
-// write past them) and logs each block.
+// The library's allocator for the decoder's tests and the fuzz targets (their
+// JPEG_ALLOCATOR property names it in place of jpeg/alloc.cpp): it logs each
+// block, and FreeBlock aborts the program when the bytes behind a block were
+// written. Under AddressSanitizer a block is exactly the bytes asked for and
+// the sanitizer reports such writes.
 #pragma once
 
 #include <cstdint>
