@@ -1,6 +1,7 @@
 // Hand-built JPEG streams for the decoder's tests: marker segments, an
 // entropy-coded bit writer with byte stuffing, and a block coder over two
-// fixed Huffman tables whose codes can be read off by eye.
+// fixed Huffman tables whose codes can be read off by eye; and their decode
+// by both builds of the decoder and every path.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,10 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "jpeg/alloc.h"
-#include "jpeg/decode_jpeg.h"
 #include "jpeg/jpeg_dispatch.h"
 #include "jpeg/jpeg_state.h"
+#include "tests/support/checked_decode.h"
 
 namespace jpegtest {
 
@@ -302,31 +302,6 @@ inline Bytes Picture(std::uint16_t width, std::uint16_t height, std::uint8_t ySa
     return s.Add(scan).Eoi().bytes();
 }
 
-// DecodeJpeg with its buffer copied out and freed.
-struct Decoded {
-    std::int32_t result = -1;
-    std::uint32_t width = 0xDEAD, height = 0xDEAD, bitsPerPixel = 0xDEAD;
-    std::vector<std::uint32_t> pixels;
-    bool pixelsWritten = false;
-
-    bool operator==(const Decoded&) const = default;
-};
-
-inline Decoded DecodeOnce(const Bytes& stream)
-{
-    static std::uint32_t untouched;
-    Decoded d;
-    std::uint32_t* pixels = &untouched;
-    d.result = DecodeJpeg(stream.data(), static_cast<std::uint32_t>(stream.size()), &pixels,
-                          &d.width, &d.height, &d.bitsPerPixel);
-    d.pixelsWritten = pixels != &untouched;
-    if (d.pixelsWritten && pixels != nullptr) {
-        d.pixels.assign(pixels, pixels + std::size_t(d.width) * d.height);
-        FreeBlock(pixels);
-    }
-    return d;
-}
-
 // Calls `run(path)` with each path this processor runs forced in turn, then
 // restores the one that was active.
 template <typename Run>
@@ -340,38 +315,28 @@ void ForEachPath(Run run)
     JpegForcePath(active);
 }
 
-// The decode by every path, which must agree: a decode leaves the state that
-// the same stream's next decode starts from no different, so every path
-// decodes the stream as the first did.
-inline Decoded Decode(const Bytes& stream)
+// The decode by the reference build and by every path, each with DecodeJpeg's
+// promises checked (checked_decode.h), which must agree. The state that
+// earlier calls left carries over; a decode leaves the state that the same
+// stream's next decode starts from no different, so every path decodes the
+// stream as the first did.
+inline hostile::Outcome Decode(const Bytes& stream)
 {
-    Decoded first;
-    bool any = false;
+    const hostile::Outcome reference = hostile::DecodeChecked(hostile::Decoder::kReference, stream);
+    EXPECT_EQ(reference.problem, "") << "reference build";
     ForEachPath([&](JpegPath path) {
-        Decoded d = DecodeOnce(stream);
-        if (!any)
-            first = d;
-        else
-            EXPECT_TRUE(d == first) << JpegPathName(path) << " path decodes otherwise";
-        any = true;
+        const hostile::Outcome fast = hostile::DecodeChecked(hostile::Decoder::kFast, stream);
+        EXPECT_EQ(fast.problem, "") << JpegPathName(path) << " path";
+        EXPECT_EQ(hostile::CompareOutcomes(fast, reference), "") << JpegPathName(path) << " path";
     });
-    return first;
+    return reference;
 }
 
-// The state of the process's first call.
-inline void ResetDecoder()
+// The same from the state of the process's first call.
+inline hostile::Outcome DecodeFresh(const Bytes& stream)
 {
-    jpegState = {};
-}
-
-// Points the byte reader at `data` and clears the bit reader.
-inline void Feed(const Bytes& data)
-{
-    jpegState.data = data.data();
-    jpegState.dataSize = static_cast<std::uint32_t>(data.size());
-    jpegState.cursor = 0;
-    jpegState.dataExhausted = false;
-    jpegState.markerSeen = 0;
+    hostile::ResetDecoders();
+    return Decode(stream);
 }
 
 inline std::uint32_t GreyPixel(std::uint32_t sample)

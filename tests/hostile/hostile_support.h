@@ -1,5 +1,5 @@
-// Helpers of the hostile-picture tests: checked decodes by both decoders and
-// the hand-built pictures that the tests damage.
+// Helpers of the hostile-picture tests: the hand-built pictures that they
+// damage, and what they look for in them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,28 +14,8 @@ namespace hostile {
 
 using jpegtest::Bytes;
 
-// Decodes with the reference and with every path of the decoder, on the
-// state that earlier calls left; a broken promise or a difference fails the
-// test.
-inline Outcome DecodeBoth(const Bytes& stream)
-{
-    Outcome reference = DecodeChecked(Decoder::kReference, stream);
-    EXPECT_EQ(reference.problem, "");
-    Outcome fast;
-    jpegtest::ForEachPath([&](JpegPath path) {
-        fast = DecodeChecked(Decoder::kFast, stream);
-        EXPECT_EQ(fast.problem, "") << JpegPathName(path);
-        EXPECT_EQ(CompareOutcomes(fast, reference), "") << JpegPathName(path);
-    });
-    return fast;
-}
-
-// The same from the state of the process's first call.
-inline Outcome DecodeFresh(const Bytes& stream)
-{
-    ResetDecoders();
-    return DecodeBoth(stream);
-}
+using jpegtest::Decode;
+using jpegtest::DecodeFresh;
 
 // True when every pixel is `pixel` (and there is at least one).
 inline bool AllPixelsAre(const Outcome& out, std::uint32_t pixel)
