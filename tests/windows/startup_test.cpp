@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -74,93 +75,67 @@ std::string RunAndCapture(const std::string& commandLine, const std::filesystem:
     return "the program did not end within a minute, three times";
 }
 
+// HostFileName as `name`; a name of kPathCapacity characters fills it with no zero.
 void SetHostFileName(const std::string& name)
 {
-    ASSERT_LT(name.size(), kPathCapacity);
     std::memset(HostFileName, 0, kPathCapacity);
-    std::memcpy(HostFileName, name.c_str(), name.size());
+    std::memcpy(HostFileName, name.c_str(), std::min<std::size_t>(name.size(), kPathCapacity));
 }
 
 }  // namespace
 
-TEST(EntryPoint, ReturnsTrueForEveryReason)
+TEST(EntryPoint, ReturnsTrueForEveryReasonAndRecordsTheModuleAtProcessAttach)
 {
-    const HINSTANCE module = GetModuleHandleA(nullptr);
-    for (DWORD reason : {DLL_PROCESS_ATTACH, DLL_THREAD_ATTACH, DLL_THREAD_DETACH, DLL_PROCESS_DETACH}) {
-        SCOPED_TRACE(reason);
-        EXPECT_EQ(DllMain(module, reason, nullptr), TRUE);
+    const auto kernel = reinterpret_cast<HINSTANCE>(GetModuleHandleA("kernel32.dll"));
+    const HINSTANCE self = GetModuleHandleA(nullptr);
+    const struct {
+        DWORD reason;
+        HINSTANCE module, recorded;
+    } cases[] = {{DLL_PROCESS_ATTACH, kernel, kernel},
+                 {DLL_THREAD_ATTACH, self, kernel},
+                 {DLL_THREAD_DETACH, self, kernel},
+                 {DLL_PROCESS_DETACH, self, kernel},
+                 {DLL_PROCESS_ATTACH, self, self}};
+    LibraryInstance = nullptr;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        EXPECT_EQ(DllMain(c.module, c.reason, nullptr), TRUE);
+        EXPECT_EQ(LibraryInstance, c.recorded);
     }
 }
 
-TEST(EntryPoint, AttachRecordsTheModuleAndOtherReasonsKeepIt)
-{
-    const auto attached = reinterpret_cast<HINSTANCE>(GetModuleHandleA("kernel32.dll"));
-    LibraryInstance = nullptr;
-    DllMain(attached, DLL_PROCESS_ATTACH, nullptr);
-    EXPECT_EQ(LibraryInstance, attached);
-
-    const HINSTANCE other = GetModuleHandleA(nullptr);
-    for (DWORD reason : {DLL_THREAD_ATTACH, DLL_THREAD_DETACH, DLL_PROCESS_DETACH})
-        DllMain(other, reason, nullptr);
-    EXPECT_EQ(LibraryInstance, attached);
-}
-
-struct PathCase {
-    const char* hostFileName;
-    const char* picturePath;
-};
-
-class PicturePath : public testing::TestWithParam<PathCase> {};
-
-TEST_P(PicturePath, ReplacesWhatFollowsTheLastBackslash)
-{
-    SetHostFileName(GetParam().hostFileName);
-    char path[kPathCapacity];
-    ASSERT_EQ(ComposePicturePath(path), 1);
-    EXPECT_STREQ(path, GetParam().picturePath);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    HostNames, PicturePath,
-    testing::Values(PathCase{"game.exe", "prelude.jpg"},
-                    PathCase{"C:\\Games\\Puzzle\\game.exe", "C:\\Games\\Puzzle\\prelude.jpg"},
-                    PathCase{"C:/Games/game.exe", "prelude.jpg"},
-                    PathCase{"C:\\Games/sub/game.exe", "C:\\prelude.jpg"},
-                    PathCase{"\\\\server\\share\\game.exe", "\\\\server\\share\\prelude.jpg"},
-                    PathCase{"C:\\Games\\", "C:\\Games\\prelude.jpg"},
-                    PathCase{"", "prelude.jpg"}));
-
-TEST(PicturePathLimits, FolderThatLeavesRoomForTheNameFits)
+TEST(PicturePath, ReplacesWhatFollowsTheLastBackslashWhenTheNameFits)
 {
     // 247 characters and a backslash: the name's 12 characters end at 260.
-    const std::string folder = "C:\\" + std::string(244, 'f') + "\\";
-    ASSERT_EQ(folder.size(), 248u);
-    SetHostFileName(folder + "game.exe");
-    char path[kPathCapacity];
-    ASSERT_EQ(ComposePicturePath(path), 1);
-    EXPECT_EQ(std::string(path), folder + "prelude.jpg");
-}
-
-TEST(PicturePathLimits, FolderTooLongForTheNameGivesNoPathAndWritesNothingBeyond)
-{
-    for (std::size_t folderLength : {249u, 250u, 258u, 259u}) {
-        SCOPED_TRACE(folderLength);
-        SetHostFileName(std::string(folderLength - 1, 'f') + "\\");
+    const std::string deepest = "C:\\" + std::string(244, 'f') + "\\";
+    const struct {
+        std::string hostFileName;
+        std::string picturePath;  // empty: no path, result 0
+    } cases[] = {
+        {"game.exe", "prelude.jpg"},
+        {"C:\\Games\\Puzzle\\game.exe", "C:\\Games\\Puzzle\\prelude.jpg"},
+        {"C:/Games/game.exe", "prelude.jpg"},
+        {"C:\\Games/sub/game.exe", "C:\\prelude.jpg"},
+        {"\\\\server\\share\\game.exe", "\\\\server\\share\\prelude.jpg"},
+        {"C:\\Games\\", "C:\\Games\\prelude.jpg"},
+        {"", "prelude.jpg"},
+        {deepest + "game.exe", deepest + "prelude.jpg"},
+        {std::string(248, 'f') + "\\", ""},
+        {std::string(249, 'f') + "\\", ""},
+        {std::string(257, 'f') + "\\", ""},
+        {std::string(258, 'f') + "\\", ""},
+        {std::string(kPathCapacity, 'x'), "prelude.jpg"},  // no zero anywhere: read within bounds
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.hostFileName);
+        SetHostFileName(c.hostFileName);
         char guarded[kPathCapacity + 16];
         std::memset(guarded, 0x5A, sizeof(guarded));
-        EXPECT_EQ(ComposePicturePath(guarded), 0);
-        EXPECT_EQ(guarded[0], '\0');
+        EXPECT_EQ(ComposePicturePath(guarded), c.picturePath.empty() ? 0 : 1);
+        EXPECT_EQ(std::string(guarded), c.picturePath);
         for (std::size_t i = kPathCapacity; i < sizeof(guarded); ++i)
             ASSERT_EQ(guarded[i], 0x5A) << "written past the buffer at " << i;
     }
-}
-
-TEST(PicturePathLimits, FullBufferWithoutTerminatorIsReadWithinBounds)
-{
-    std::memset(HostFileName, 'x', kPathCapacity);  // no zero anywhere
-    char path[kPathCapacity];
-    ASSERT_EQ(ComposePicturePath(path), 1);
-    EXPECT_STREQ(path, "prelude.jpg");
 }
 
 TEST(HostFileNameRecord, HoldsTheStoredSpellingWhenStartedUnderAnotherCase)
@@ -209,33 +184,4 @@ TEST(HostFileNameRecord, StartupCallRecordsTheBareNameAndReturnsAtOnceWithoutPic
 
     EXPECT_STREQ(HostFileName, "startup_tests.exe");
     EXPECT_LT(elapsed, std::chrono::milliseconds(1000));
-}
-
-TEST(DialogTemplate, IsACaptionlessBorderedPopupWithoutControls)
-{
-    HMODULE library = LoadLibraryExA((ProgramDirectory() / "splash.dll").string().c_str(), nullptr,
-                                     LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(library, nullptr);
-    HRSRC found = FindResourceA(library, MAKEINTRESOURCEA(209), MAKEINTRESOURCEA(5));  // RT_DIALOG
-    ASSERT_NE(found, nullptr);
-    const auto* bytes = static_cast<const std::uint8_t*>(LockResource(LoadResource(library, found)));
-    ASSERT_NE(bytes, nullptr);
-    ASSERT_GE(SizeofResource(library, found), sizeof(DLGTEMPLATE) + 6);
-
-    DLGTEMPLATE header;
-    std::memcpy(&header, bytes, sizeof(header));
-    EXPECT_EQ(header.style, 0x80800000u);  // WS_POPUP | WS_BORDER
-    EXPECT_EQ(header.dwExtendedStyle, 0u);
-    EXPECT_EQ(header.cdit, 0);
-    EXPECT_EQ(header.x, 0);
-    EXPECT_EQ(header.y, 0);
-    EXPECT_EQ(header.cx, 320);
-    EXPECT_EQ(header.cy, 218);
-    // No menu, no class, no title: three empty words follow the header.
-    std::uint16_t trailing[3];
-    std::memcpy(trailing, bytes + sizeof(DLGTEMPLATE), sizeof(trailing));
-    EXPECT_EQ(trailing[0], 0);
-    EXPECT_EQ(trailing[1], 0);
-    EXPECT_EQ(trailing[2], 0);
-    FreeLibrary(library);
 }
