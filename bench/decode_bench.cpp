@@ -27,7 +27,7 @@
 #endif
 
 #include "bench/stb_decoders.h"
-#include "bench/test_pictures.h"
+#include "bench/bench_pictures.h"
 #include "jpeg/alloc.h"
 #include "jpeg/decode_jpeg.h"
 #include "jpeg/jpeg_dispatch.h"
@@ -85,7 +85,7 @@ public:
     TurboDecoder& operator=(const TurboDecoder&) = delete;
 
     // Decodes to 32-bit B, G, R, 0xFF pixels, the layout this decoder gives.
-    std::uint8_t* Decode(const TestPicture& picture, bool fast)
+    std::uint8_t* Decode(const BenchPicture& picture, bool fast)
     {
         jpeg_mem_src(&info_, picture.jpeg.data(), picture.jpeg.size());
         jpeg_read_header(&info_, TRUE);
@@ -115,7 +115,7 @@ private:
 
 // One decode with `decoder`. When `bgraOut` is given it receives the pixels as
 // B, G, R, A bytes. False when the decoder refused the picture.
-bool DecodeOnce(Decoder decoder, const TestPicture& picture, TurboDecoder& turbo,
+bool DecodeOnce(Decoder decoder, const BenchPicture& picture, TurboDecoder& turbo,
                 std::vector<std::uint8_t>* bgraOut = nullptr)
 {
     std::size_t bytes = std::size_t{picture.width} * picture.height * 4;
@@ -192,10 +192,10 @@ bool DecodeOnce(Decoder decoder, const TestPicture& picture, TurboDecoder& turbo
 // This decoder must give exactly the reference build's pixels.
 constexpr double kMaxMeanDifference = 4.0;
 
-bool CheckDecoders(const std::vector<TestPicture>& pictures)
+bool CheckDecoders(const std::vector<BenchPicture>& pictures)
 {
     TurboDecoder turbo;
-    for (const TestPicture& picture : pictures) {
+    for (const BenchPicture& picture : pictures) {
         std::vector<std::uint8_t> expected, actual, reference;
         DecodeOnce(Decoder::kTurbo, picture, turbo, &expected);
         DecodeOnce(Decoder::kReference, picture, turbo, &reference);
@@ -229,15 +229,15 @@ bool CheckDecoders(const std::vector<TestPicture>& pictures)
 
 // ---- Benchmarks and the ratio summary -------------------------------------
 
-void RegisterDecodes(const std::vector<TestPicture>& pictures)
+void RegisterDecodes(const std::vector<BenchPicture>& pictures)
 {
-    for (const TestPicture& picture : pictures) {
+    for (const BenchPicture& picture : pictures) {
         for (const auto& d : kDecoders) {
             if (!Runs(d.decoder))
                 continue;
             std::string name = std::string(d.name) + "/" + picture.name;
             Decoder decoder = d.decoder;
-            const TestPicture* p = &picture;
+            const BenchPicture* p = &picture;
             benchmark::RegisterBenchmark(name.c_str(), [decoder, p](benchmark::State& state) {
                 TurboDecoder turbo;
                 for (auto _ : state)
@@ -353,7 +353,7 @@ int RunCallgrind(const char* decoderName, const char* pictureName)
     for (const auto& d : kDecoders)
         if (std::strcmp(d.name, decoderName) == 0)
             decoder = &d.decoder;
-    std::vector<TestPicture> pictures = MakeTestPictures(pictureName);
+    std::vector<BenchPicture> pictures = MakeBenchPictures(pictureName);
     if (!decoder || pictures.empty()) {
         std::fprintf(stderr, "jpeg-bench: unknown decoder '%s' or picture '%s'\n", decoderName, pictureName);
         return 2;
@@ -373,7 +373,7 @@ int RunCallgrind(const char* decoderName, const char* pictureName)
 // Writes the picture named `pictureName` to `path`; 0 on success.
 int WritePicture(const char* pictureName, const char* path)
 {
-    std::vector<TestPicture> pictures = MakeTestPictures(pictureName);
+    std::vector<BenchPicture> pictures = MakeBenchPictures(pictureName);
     if (pictures.empty()) {
         std::fprintf(stderr, "jpeg-bench: unknown picture '%s'\n", pictureName);
         return 2;
@@ -415,13 +415,13 @@ int main(int argc, char** argv)
         return 2;
     // The path this processor runs by default, before any is forced.
     std::string self = std::string("this-") + JpegPathName(JpegActivePath());
-    std::vector<TestPicture> pictures = MakeTestPictures();
+    std::vector<BenchPicture> pictures = MakeBenchPictures();
     if (!CheckDecoders(pictures))
         return 1;
     RegisterDecodes(pictures);
 
     std::vector<std::string> names;
-    for (const TestPicture& picture : pictures)
+    for (const BenchPicture& picture : pictures)
         names.push_back(picture.name);
     RatioReporter reporter(self, names);
     benchmark::RunSpecifiedBenchmarks(&reporter);

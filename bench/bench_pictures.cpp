@@ -2,7 +2,7 @@
 // scales and sensor-like grain, so that the entropy-coded data has the density
 // of a real photo (about 1 to 3 bits per pixel at quality 85) rather than that
 // of a flat synthetic picture.
-#include "bench/test_pictures.h"
+#include "bench/bench_pictures.h"
 
 #include <algorithm>
 #include <cmath>
@@ -139,7 +139,7 @@ std::vector<std::uint8_t> EncodeJpeg(const std::vector<std::uint8_t>& rgb, std::
 
 }  // namespace
 
-std::vector<TestPicture> MakeTestPictures(const std::string& only)
+std::vector<BenchPicture> MakeBenchPictures(const std::string& only)
 {
     struct Size {
         std::uint32_t width, height;
@@ -150,7 +150,7 @@ std::vector<TestPicture> MakeTestPictures(const std::string& only)
         const char* name;
     } samplings[] = {{Sampling::kGrey, "grey"}, {Sampling::k444, "444"}, {Sampling::k420, "420"}};
 
-    std::vector<TestPicture> pictures;
+    std::vector<BenchPicture> pictures;
     for (Size size : sizes) {
         std::vector<std::uint8_t> rgb;
         auto add = [&](const std::string& name, Sampling sampling, bool restart) {

@@ -7,7 +7,7 @@
 
 enum class Sampling { kGrey, k444, k420 };
 
-struct TestPicture {
+struct BenchPicture {
     std::string name;                // "1920x1080_420", "1920x1080_420_rst"
     std::uint32_t width;             // pixels
     std::uint32_t height;
@@ -18,4 +18,4 @@ struct TestPicture {
 
 // The full set: 640x480, 1920x1080, 3840x2160 in grey, 4:4:4 and 4:2:0, and
 // 1920x1080 4:2:0 with restart markers; or only the one named `only`.
-std::vector<TestPicture> MakeTestPictures(const std::string& only = "");
+std::vector<BenchPicture> MakeBenchPictures(const std::string& only = "");
