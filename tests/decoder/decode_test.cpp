@@ -339,6 +339,9 @@ std::vector<Row> Rows()
     const Bytes plainHuffman = HuffmanProbe(huffman0);
     const std::uint32_t g128 = GreyPixel(128), g150 = GreyPixel(150), g172 = GreyPixel(172);
     const std::vector<std::vector<int>> threeRows = {{140}, {150}, {160}};
+    HuffmanDefinition dcTo16 = TestDcTable(0);  // categories 0..11, then 16
+    dcTo16.counts[3] = 13;
+    dcTo16.symbols.push_back(16);
 
     return {
         // The start of the stream.
@@ -432,10 +435,14 @@ std::vector<Row> Rows()
         {"a fresh decoder has no tables", tableless, 1, 16, 8, Flat(g128)},
 
         // Entropy-coded data. Under a quantiser of 8 a flat block's sample is its DC + 128.
-        {"DC differences are magnitude bits read as signed values, summed",
-         Stream(Dqt({FlatQuant(0, 8)}) + huffman0, kGreyFrame, kGreyScan,
-                Data([](auto& b, auto&) { for (int d : {1, -1, -4, 4, 100, -27, -1023, 1023}) b.Block(d); }), 64),
-         1, 64, 8, Levels({{129, 128, 124, 128, 228, 201, 0, 201}})},
+        {"DC differences are magnitude bits read as signed values, summed",  // code 1100: 16 bits
+         Stream(Dqt({FlatQuant(0, 8)}) + Dht({dcTo16, TestAcTable(0)}), kGreyFrame, kGreyScan,
+                Data([](auto& b, auto& bits) {
+                    for (int d : {1, -1, -4, 4, 100, -27, -1023, 1023})
+                        b.Block(d);
+                    bits.Put(0b1100, 4); bits.Put(1, 16); b.AcSymbol(0x00);
+                }), 72),
+         1, 72, 8, Levels({{129, 128, 124, 128, 228, 201, 0, 201, 202}})},
         {"an unknown DC code keeps the predictor and gives the block DC 0",
          Picture(24, 8, 0, Data([](auto& b, auto& bits) {
              b.Block(176); bits.Put(0xFFFF, 16); b.AcSymbol(0x00); b.Block(-480); })),
