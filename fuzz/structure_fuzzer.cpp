@@ -1,7 +1,8 @@
 // splash-check's structure reader on any bytes: it must stay inside the input,
-// keep its lists bounded and report only offsets that lie in the file. And
-// its replay of the decoder's header phase must agree with what the decoder
-// itself records over the same bytes.
+// keep its lists bounded and report only offsets that lie in the file. Its
+// replay of the decoder's header phase must agree with what the decoder
+// itself records over the same bytes, and the verdict must be OK exactly
+// when it has no warning.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -11,6 +12,7 @@
 #include "fuzz/fuzz_check.h"
 #include "jpeg_structure.h"
 #include "tests/support/counting_alloc.h"
+#include "verdict.h"
 
 namespace {
 
@@ -61,6 +63,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // the replay covers.
     hostile::allocationLimit = 0;
     splash::RunDecoder({data, size});
-    FailIf(splash::DifferenceFromDecoderRecord(splash::ModelDecoder({data, size})), "decoder replay");
+    splash::DecoderView view = splash::ModelDecoder({data, size});
+    FailIf(splash::DifferenceFromDecoderRecord(view), "decoder replay");
+
+    // The verdict is OK exactly when there is nothing to warn of.
+    splash::TakeDecoderRecord(view);
+    const splash::Assessment assessment = splash::Assess({data, size}, structure, view);
+    if ((assessment.verdict == splash::Verdict::Ok) != assessment.warnings.empty())
+        FailIf(std::string("verdict ") + splash::VerdictName(assessment.verdict) + " with " +
+                   std::to_string(assessment.warnings.size()) + " warnings",
+               "verdict");
+    splash::VerdictLine(assessment, view);
     return 0;
 }

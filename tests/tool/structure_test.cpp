@@ -1,12 +1,15 @@
 // The structure reader and the decoder replay, on pictures libjpeg-turbo wrote
-// and on edited, cut and random bytes.
+// and on edited and cut ones (random bytes: fuzz/structure_fuzzer.cpp).
 #include <algorithm>
-#include <random>
+#include <sstream>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
 #include "decoder_model.h"
 #include "jpeg_structure.h"
+#include "report.h"
+#include "tests/decoder/jpeg_stream_builder.h"
 #include "test_pictures.h"
 #include "tool_runner.h"
 #include "verdict.h"
@@ -112,7 +115,8 @@ TEST(StructureTest, PlacesRestartMarkersByTheMcusInFrontOfThem)
     o.width = 40;
     o.height = 24;
     o.restartInterval = 3;
-    JpegStructure s = ReadJpegStructure(Encode(o));
+    Bytes jpeg = Encode(o);
+    JpegStructure s = ReadJpegStructure(jpeg);
     ASSERT_EQ(s.scans.size(), 1u);
     const splash::ScanInfo& scan = s.scans[0];
     EXPECT_EQ(s.restartInterval, 3);
@@ -120,6 +124,7 @@ TEST(StructureTest, PlacesRestartMarkersByTheMcusInFrontOfThem)
     for (std::uint32_t k = 0; k < 4; ++k) {
         EXPECT_EQ(scan.restarts[k].afterMcus, 3 * (k + 1));
         EXPECT_EQ(scan.restarts[k].number, k);
+        EXPECT_EQ(jpeg[scan.restarts[k].offset] << 8 | jpeg[scan.restarts[k].offset + 1], 0xFFD0 + k);
     }
     EXPECT_EQ(scan.mcusDecoded, 15u);
 
@@ -134,13 +139,24 @@ TEST(StructureTest, PlacesRestartMarkersByTheMcusInFrontOfThem)
 TEST(StructureTest, ReadsAppSegmentsCommentsAndTrailingBytes)
 {
     Bytes thumbnail = Encode(Sized(16, 8));
+    Bytes jfxx = {'J', 'F', 'X', 'X', 0, 0x10};  // extension 0x10: a JPEG thumbnail follows
+    jfxx.insert(jfxx.end(), thumbnail.begin(), thumbnail.end());
     EncodeOptions o;
-    o.markers = {{0xE1, ExifPayload(6, thumbnail)}, {0xFE, Bytes{'h', 'i', 0x01}}};
+    o.markers = {{0xE1, ExifPayload(6, thumbnail)}, {0xE0, jfxx}, {0xE0, {'J', 'F', 'X', 'X', 0, 0x13, 1, 1}},
+                 {0xFE, Bytes{'h', 'i', 0x01}}};
     Bytes jpeg = Encode(o);
+    jpeg = Insert(jpeg, FindMarker(jpeg, 0xFE), {0xFF, 0xD8});  // a stray SOI, outside any APP segment
     jpeg.insert(jpeg.end(), {1, 2, 3, 4, 5});
     JpegStructure s = ReadJpegStructure(jpeg);
 
-    ASSERT_EQ(s.apps.size(), 2u);
+    ASSERT_EQ(s.apps.size(), 4u);
+    EXPECT_EQ(s.apps[2].kind, "JFXX");
+    ASSERT_TRUE(s.apps[2].hasThumbnail);
+    EXPECT_EQ(s.apps[2].thumbnailOffset, s.apps[2].offset + 10);
+    EXPECT_EQ(s.apps[2].thumbnailLength, thumbnail.size());
+    EXPECT_FALSE(s.apps[3].hasThumbnail);  // extension 0x13: RGB pixels
+    const std::vector<std::string> names = MarkerNames(s);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "COM"), 1);
     EXPECT_EQ(s.apps[0].kind, "JFIF");
     EXPECT_FALSE(s.apps[0].hasThumbnail);
     const splash::AppRecord& exif = s.apps[1];
@@ -200,7 +216,11 @@ TEST(StructureTest, NamesFrameTypesByTheirMarker)
     progressive.progressive = true;
     JpegStructure s = ReadJpegStructure(Encode(progressive));
     EXPECT_EQ(s.frame->kind, FrameKind::Progressive);
-    EXPECT_GT(s.scanCount, 1u);
+    std::vector<std::pair<int, int>> approximation;  // libjpeg's scan script: (Ah, Al) of each scan
+    for (const splash::ScanInfo& scan : s.scans)
+        approximation.push_back({scan.ah, scan.al});
+    EXPECT_EQ(approximation, (std::vector<std::pair<int, int>>{{0, 1}, {0, 2}, {0, 1}, {0, 1}, {0, 2}, {2, 1},
+                                                                {1, 0}, {1, 0}, {1, 0}, {1, 0}}));
 
     EncodeOptions arithmetic;
     arithmetic.arithmetic = true;
@@ -223,33 +243,6 @@ TEST(StructureTest, NamesFrameTypesByTheirMarker)
         EXPECT_EQ(s.frame->arithmetic, c.arithmetic) << int(c.code);
         EXPECT_EQ(s.frame->hierarchical, c.hierarchical) << int(c.code);
     }
-}
-
-// The replay's marker search, on the cases where it parts from a length walk.
-TEST(DecoderModelTest, FollowsTheDecodersMarkerSearch)
-{
-    Bytes jpeg = Encode(Sized(64, 48, 1));
-    std::size_t dht = FindMarker(jpeg, 0xC4);
-
-    // One fill byte hides the marker (FF FF is taken as a code); two do not.
-    splash::DecoderView one = splash::ModelDecoder(Insert(jpeg, dht, {0xFF}));
-    EXPECT_EQ(one.dcTableCount, 0);
-    splash::DecoderView two = splash::ModelDecoder(Insert(jpeg, dht, {0xFF, 0xFF}));
-    EXPECT_EQ(two.dcTableCount, 1);
-    EXPECT_EQ(two.acTableCount, 1);
-
-    // APP0 is passed over for 14 bytes only: a DQT marker at its bytes 10..11
-    // is not seen, one at 16..17 is.
-    auto sawDqtAt = [](const splash::DecoderView& v, std::uint32_t offset) {
-        return std::any_of(v.actions.begin(), v.actions.end(),
-                           [&](const splash::DecoderAction& a) { return a.code == 0xDB && a.offset == offset; });
-    };
-    Bytes app(20, 0);
-    app[6] = 0xFF; app[7] = 0xDB;     // offset 10 from the marker
-    EXPECT_FALSE(sawDqtAt(splash::ModelDecoder(Insert(jpeg, 2, Segment(0xE0, app))), 12));
-    app[6] = app[7] = 0;
-    app[12] = 0xFF; app[13] = 0xDB;   // offset 16
-    EXPECT_TRUE(sawDqtAt(splash::ModelDecoder(Insert(jpeg, 2, Segment(0xE0, app))), 18));
 }
 
 // A table segment cut short by the end of the file: the decoder reads one
@@ -287,62 +280,60 @@ TEST(DecoderModelTest, ReportsTheDecodersCountsForATableSegmentCutShort)
     EXPECT_NE(waiting.out.find("it read 2, 3 and 2,"), std::string::npos) << waiting.out;
 }
 
-// Cut at every length and filled with noise: the reader, the replay and the
-// verdict keep within the bytes and always end.
-TEST(RobustnessTest, EveryPrefixOfAPictureGivesAReport)
+// Cut at every length: the report keeps to the bytes it is given (the same
+// whether the rest of the picture follows in memory or not) and always ends.
+TEST(RobustnessTest, EveryPrefixOfAPictureGivesAReportOfItsOwnBytes)
 {
     Bytes thumbnail = Encode(Sized(8, 8, 1));
     EncodeOptions o;
-    o.width = 24;
+    o.width = 32;
     o.height = 16;
+    o.quality = 100;  // the data holds stuffed 0xFF bytes, so some cuts fall between 0xFF and its 0x00
     o.restartInRows = 1;
     o.markers = {{0xE1, ExifPayload(3, thumbnail)}};
     Bytes jpeg = Encode(o);
     for (std::size_t n = 0; n <= jpeg.size(); ++n) {
-        std::span<const std::uint8_t> cut(jpeg.data(), n);
-        JpegStructure s = ReadJpegStructure(cut);
-        splash::DecoderView v = splash::ModelDecoder(cut);
-        splash::Assessment a = splash::Assess(cut, s, v);
-        EXPECT_EQ(s.eoiPresent, n == jpeg.size()) << n;
+        splash::DecoderRun run;
+        const splash::Report report = splash::CheckPicture({jpeg.data(), n}, "cut.jpg", run);
+        std::ostringstream inPlace, alone;
+        splash::PrintJson(inPlace, report);
+        splash::PrintJson(alone, splash::CheckPicture(Bytes(jpeg.begin(), jpeg.begin() + n), "cut.jpg", run));
+        EXPECT_EQ(inPlace.str(), alone.str()) << n;
+        EXPECT_EQ(report.structure.eoiPresent, n == jpeg.size()) << n;
         if (n < jpeg.size()) {
-            EXPECT_NE(a.verdict, splash::Verdict::Ok) << n;
+            EXPECT_NE(report.assessment.verdict, splash::Verdict::Ok) << n;
         }
-        for (const splash::ScanInfo& scan : s.scans) {
+        for (const splash::ScanInfo& scan : report.structure.scans) {
             EXPECT_LE(scan.dataOffset + scan.dataLength, n);
             EXPECT_LE(scan.mcusDecoded, scan.mcusExpected);
         }
     }
 }
 
-TEST(RobustnessTest, RandomBytesAndFlippedBytesGiveAReport)
+// Hand-built scans: a run that reaches position 64 (the decoder ends the
+// block there and reads no magnitude bits) is damage; tables of index 3 are walked.
+TEST(StructureTest, WalksHandBuiltScansBlockByBlock)
 {
-    std::mt19937 random(12345);
-    EncodeOptions o = Sized(40, 24);
-    o.restartInRows = 1;
-    Bytes jpeg = Encode(o);
-    for (int round = 0; round < 3000; ++round) {
-        Bytes bytes;
-        if (round % 2 == 0) {
-            // Markers are likely: bytes drawn from a small alphabet around 0xFF.
-            static const std::uint8_t kAlphabet[] = {0xFF, 0xD8, 0xC0, 0xC4, 0xDA, 0xDB, 0xDD, 0xE0, 0xE1,
-                                                     0xD9, 0x00, 0x01, 0x03, 0x11, 0x08, 0x10, 0xD0};
-            bytes = {0xFF, 0xD8};
-            std::size_t n = random() % 600;
-            for (std::size_t i = 0; i < n; ++i)
-                bytes.push_back(kAlphabet[random() % sizeof kAlphabet]);
-        } else {
-            bytes = jpeg;
-            for (int flips = 1 + random() % 8; flips > 0; --flips)
-                bytes[2 + random() % (bytes.size() - 2)] = static_cast<std::uint8_t>(random());
-        }
-        JpegStructure s = ReadJpegStructure(bytes);
-        splash::DecoderView v = splash::ModelDecoder(bytes);
-        splash::Assessment a = splash::Assess(bytes, s, v);
-        for (const splash::MarkerRecord& m : s.markers)
-            ASSERT_LT(m.offset + 1, bytes.size());
-        for (const splash::ScanInfo& scan : s.scans)
-            ASSERT_LE(scan.dataOffset + scan.dataLength, bytes.size());
-        ASSERT_EQ(a.verdict == splash::Verdict::Ok, a.warnings.empty());
+    using namespace jpegtest;
+    auto grey = [](std::uint8_t tables, int lastRun) {  // two blocks; the first ends with a run to lastRun
+        BitWriter bits;
+        BlockCoder b(bits);
+        b.Dc(0);
+        b.Ac(0, 3);
+        for (int i = 0; i < 3; ++i)
+            b.AcSymbol(0xF0);
+        b.Ac(lastRun - 50, 4);
+        b.Block(5);
+        return StreamBuilder().Soi().Dqt({FlatQuant(0, 1)}).Dht({TestDcTable(tables >> 4), TestAcTable(tables & 15)})
+            .Sof0(16, 8, {{1, 0x11, 0}}).Sos({{1, tables}}).Add(bits.Finish()).Eoi().bytes();
+    };
+    for (auto [tables, lastRun, damaged] : {std::tuple{0x00, 64, true}, {0x00, 63, false}, {0x33, 63, false}}) {
+        SCOPED_TRACE(testing::Message() << "tables " << tables << ", run to " << lastRun);
+        JpegStructure s = ReadJpegStructure(grey(static_cast<std::uint8_t>(tables), lastRun));
+        ASSERT_EQ(s.scans.size(), 1u);
+        EXPECT_TRUE(s.scans[0].mcusCounted);
+        EXPECT_EQ(s.scans[0].dataDamaged, damaged);
+        EXPECT_EQ(s.scans[0].mcusDecoded, damaged ? 0u : 2u);
     }
 }
 
@@ -360,6 +351,13 @@ TEST(RobustnessTest, HostileLengthsAndCountsEndTheWalk)
     EXPECT_EQ(s.huffmanTables[0].codeCount, 16u * 255u);
     EXPECT_LE(s.huffmanTables[0].symbols.size(), 0u);
     EXPECT_GE(s.problems.size(), 2u);  // runs past its segment; more than 256 codes
+    // Lists stop at kMaxListed entries: markers, and those the replay acts on.
+    Bytes many = soi;
+    for (std::size_t i = 0; i < splash::kMaxListed + 5; ++i)
+        many.insert(many.end(), {0xFF, 0xDD, 0x00, 0x04, 0x00, 0x00});
+    s = ReadJpegStructure(many);
+    EXPECT_EQ(s.markers.size(), splash::kMaxListed);
+    EXPECT_EQ(splash::ModelDecoder(many).actions.size(), splash::kMaxListed);
     Bytes sos = {3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63, 0};
     s = ReadJpegStructure(Insert(soi, 2, Segment(0xDA, sos)));
     ASSERT_EQ(s.scans.size(), 1u);
