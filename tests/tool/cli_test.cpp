@@ -1,4 +1,4 @@
-// The command line: usage errors, --quiet, --json, --help and the previews.
+// The command line: usage errors, --quiet, --json and the previews.
 #include <algorithm>
 #include <fstream>
 
@@ -38,16 +38,6 @@ TEST(CommandLineTest, UsageAndInputErrorsExitTwoWithOneLine)
         EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << args << ": " << run.err;
         EXPECT_EQ(run.err.rfind("splash-check: ", 0), 0u) << run.err;
     }
-}
-
-TEST(CommandLineTest, HelpDocumentsOptionsVerdictsWarningsAndJson)
-{
-    ToolRun run = RunTool("--help");
-    EXPECT_EQ(run.exitStatus, 0);
-    for (const char* word : {"-o PREVIEW", "--quiet", "--json", ".png", ".bmp", ".ppm", "OK:", "WRONG:", "BLANK:",
-                             "NO SPLASH:", "Exit status", "verdict_line", "mcus_found", "after_mcus",
-                             "restart-placement", "thumbnail", "fill-byte", "luma-1x2"})
-        EXPECT_NE(run.out.find(word), std::string::npos) << word;
 }
 
 TEST(CommandLineTest, QuietPrintsOnlyTheVerdictLineOfTheFullReport)
