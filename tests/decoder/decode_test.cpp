@@ -339,6 +339,8 @@ std::vector<Row> Rows()
     const Bytes plainHuffman = HuffmanProbe(huffman0);
     const std::uint32_t g128 = GreyPixel(128), g150 = GreyPixel(150), g172 = GreyPixel(172);
     const std::vector<std::vector<int>> threeRows = {{140}, {150}, {160}};
+    Bytes zeroAt10(64, 255);  // quantisers, zig-zag position 10 being (4,0)
+    zeroAt10[10] = 0;
     HuffmanDefinition dcTo16 = TestDcTable(0);  // categories 0..11, then 16
     dcTo16.counts[3] = 13;
     dcTo16.symbols.push_back(16);
@@ -447,6 +449,12 @@ std::vector<Row> Rows()
          Picture(24, 8, 0, Data([](auto& b, auto& bits) {
              b.Block(176); bits.Put(0xFFFF, 16); b.AcSymbol(0x00); b.Block(-480); })),
          1, 24, 8, Levels({{150, 128, 90}})},
+        {"a DC product past 16 bits wraps",  // 33 x 1020 = 33660 reads -31876
+         Grey255(Data([](auto& b, auto&) { b.Block(33); }), 8), 1, 8, 8, Flat(GreyPixel(0))},
+        {"so does a column's sum when its AC terms are not all 0",  // (4,0) has a multiplier of 0
+         Stream(Dqt({{0, zeroAt10}}) + huffman0, kGreyFrame, kGreyScan,
+                Data([](auto& b, auto&) { b.Dc(33); b.Ac(9, 1); b.AcSymbol(0x00); })),
+         1, 8, 8, Flat(GreyPixel(0))},
         {"the last bit in front of EOI reads as 0: 101 as 100", EndingAtEoi(5), 1, 8, 8, SameAs(EndingAtEoi(4))},
         {"the last bit in front of EOI reads as 0: 011 as 010", EndingAtEoi(-4), 1, 8, 8, SameAs(EndingAtEoi(-5))},
         {"ZRL skips 16 positions",
