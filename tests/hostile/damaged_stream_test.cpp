@@ -82,23 +82,6 @@ TEST(Corruption, EveryByteFlippedInTurnDecodesWithinItsPromises)
     }
 }
 
-TEST(Corruption, CorruptionInTheLastMcuRowLeavesTheRowsBeforeIt)
-{
-    const Bytes picture = ColourPicture();
-    const std::size_t lastRestart = MarkerOffsets(picture, 0xD0, 0xD7, ScanDataOffset(picture)).back();
-    const Outcome whole = DecodeFresh(picture);
-    for (std::size_t i = lastRestart + 2; i + 2 < picture.size(); ++i) {
-        SCOPED_TRACE(testing::Message() << "byte " << i << " inverted");
-        Bytes damaged = picture;
-        damaged[i] ^= 0xFF;
-        const Outcome out = DecodeFresh(damaged);
-        ASSERT_EQ(out.pixels.size(), whole.pixels.size());
-        EXPECT_TRUE(std::equal(whole.pixels.begin(), whole.pixels.begin() + 48 * 24, out.pixels.begin()));
-        if (HasFailure())
-            return;
-    }
-}
-
 // Inserts `count` 0xFF bytes in front of every header marker but SOI.
 Bytes WithFillBytes(const Bytes& stream, std::size_t count)
 {
