@@ -121,19 +121,6 @@ TEST(PreviewTest, EveryFormatHoldsTheDecodersPixelsExactly)
     FreeBlock(pixels);
 }
 
-TEST(PreviewTest, NothingIsWrittenWhenTheDecoderRefusesTheFile)
-{
-    std::string path = TempPath("refused.png");
-    std::remove(path.c_str());
-    std::string source = WriteTempFile(Bytes{'B', 'M', 0, 0}, "refused.jpg");
-    ToolRun run = RunTool("'" + source + "' -o '" + path + "'");
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_FALSE(std::ifstream(path).good());
-    EXPECT_NE(run.out.find("decode: result 0"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("[not-jpeg]"), std::string::npos) << run.out;
-    EXPECT_EQ(run.out.substr(run.out.rfind('\n', run.out.size() - 2) + 1).rfind("NO SPLASH:", 0), 0u) << run.out;
-}
-
 // Not JPEG at all, or JPEG with nothing to show: a verdict, not a crash.
 TEST(CommandLineTest, EmptyAndGarbageFilesGetAVerdictNotACrash)
 {

@@ -191,13 +191,14 @@ Bytes WithFirstSegmentRepeated(std::uint8_t code)
     return Insert(jpeg, FindMarker(jpeg, 0xDA), SegmentAt(jpeg, FindMarker(jpeg, code)));
 }
 
-// A third quantisation table, of index 4, in front of the scan.
-Bytes WithQuantIndex4()
+// A copy of the first quantisation table given index `index`, in front of
+// the scan (4) or of the other tables (2).
+Bytes WithQuantIndex(std::uint8_t index)
 {
     Bytes jpeg = Encode({});
     Bytes dqt = SegmentAt(jpeg, FindMarker(jpeg, 0xDB));
-    dqt[4] = 4;
-    return Insert(jpeg, FindMarker(jpeg, 0xDA), dqt);
+    dqt[4] = index;
+    return Insert(jpeg, FindMarker(jpeg, index == 4 ? 0xDA : 0xDB), dqt);
 }
 
 // --- the cases ----------------------------------------------------------------
@@ -240,8 +241,11 @@ const VerdictCase kCases[] = {
      "wrong", Outcome::Reference},
     {"third_quant_table_repeating_one", [] { return WithFirstSegmentRepeated(0xDB); },
      {"third-quant-table", "dqt-passed-over"}, "wrong", Outcome::Reference},
-    {"quant_table_index_4", WithQuantIndex4, {"table-index", "third-quant-table", "dqt-passed-over"}, "wrong",
-     Outcome::Reference, [] { return Encode({}); }},
+    {"quant_table_index_2_first", [] { return WithQuantIndex(2); },
+     {"table-index", "third-quant-table", "dqt-passed-over", "tables-differ"}, "wrong", Outcome::Differs,
+     [] { return Encode({}); }},
+    {"quant_table_index_4", [] { return WithQuantIndex(4); },
+     {"table-index", "third-quant-table", "dqt-passed-over"}, "wrong", Outcome::Reference, [] { return Encode({}); }},
     {"short_app0_hides_the_dqt_behind_it", [] { return EncodeWith([](auto& o) { o.markers = {{0xE0, {0, 0}}}; }); },
      {"scan-never-starts"}, "blank", Outcome::Flat},
     {"rgb_stored_as_rgb",
