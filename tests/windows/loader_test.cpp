@@ -101,66 +101,6 @@ Picture ReadBitmap(HBITMAP bitmap)
     return picture;
 }
 
-struct FailureCase {
-    const char* name;
-    std::string path;
-};
-
-// The failure table's rows as files; `locked` is the one held open elsewhere.
-std::vector<FailureCase> FailureCases(const ScratchDirectory& folder, const std::string& locked)
-{
-    WriteBytes(folder.file("empty.jpg"), "");
-    WriteBytes(folder.file("text.jpg"), "not a JPEG stream at all");
-    WriteBytes(folder.file("too-large.jpg"), FrameOnly(65535, 65535));
-    WriteBytes(folder.file("over-limit.jpg"),
-               FrameOnly(65535, static_cast<std::uint16_t>(kMaxPixelCount / 65535 + 1)));
-    return {{"missing", folder.file("missing.jpg")},
-            {"a folder, not openable as a file", folder.path().string()},
-            {"locked", locked},
-            {"empty", folder.file("empty.jpg")},
-            {"not JPEG", folder.file("text.jpg")},
-            {"undecodable: 65535 x 65535", folder.file("too-large.jpg")},
-            {"undecodable: over the pixel limit", folder.file("over-limit.jpg")}};
-}
-
-TEST(Loader, FailedLoadsLeaveNoBlockHandleOrGdiObject)
-{
-    ScratchDirectory folder;
-    const std::string locked = folder.file("locked.jpg");
-    WriteBytes(locked, FrameOnly(16, 16));
-    HANDLE holder = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-
-    for (const FailureCase& c : FailureCases(folder, locked)) {
-        SCOPED_TRACE(c.name);
-        HBITMAP bitmap = nullptr;
-        LoadJpegBitmap(c.path.c_str(), &bitmap);  // the platform's first-use caches
-        constexpr int kLoads = 20;
-        const Holdings before = Take();
-        std::int32_t results = 0;
-        bool anyBitmap = false;
-        for (int i = 0; i < kLoads; ++i) {
-            results += LoadJpegBitmap(c.path.c_str(), &bitmap);
-            anyBitmap = anyBitmap || bitmap != nullptr;
-        }
-        const Holdings after = Take();
-        EXPECT_EQ(results, 0);
-        EXPECT_FALSE(anyBitmap);
-        // Wine's own bookkeeping may keep a few blocks across calls (seen: 4 after
-        // 20 failed opens of a folder); a buffer of ours left behind would be one
-        // block per load at least.
-        EXPECT_LT(after.heapBlocks, before.heapBlocks + kLoads) << "heap blocks left by " << kLoads << " loads";
-        EXPECT_EQ(after.gdiObjects, before.gdiObjects);
-        EXPECT_EQ(after.userObjects, before.userObjects);
-        const bool fileThere = c.path != locked && c.path != folder.path().string() &&
-                               GetFileAttributesA(c.path.c_str()) != INVALID_FILE_ATTRIBUTES;
-        if (fileThere) {
-            EXPECT_TRUE(NobodyHolds(c.path)) << "the loader left the file open";
-        }
-    }
-    CloseHandle(holder);
-}
-
 TEST(Loader, PicturesLoadAsTheirDecodedPixelsTopRowFirstLeavingOnlyTheBitmap)
 {
     for (auto [name, width, height] : {std::tuple<const char*, std::uint32_t, std::uint32_t>{"pattern.jpg", 192, 96},
@@ -174,11 +114,6 @@ TEST(Loader, PicturesLoadAsTheirDecodedPixelsTopRowFirstLeavingOnlyTheBitmap)
         ASSERT_EQ(shown.width, width);
         ASSERT_EQ(shown.height, height);
         EXPECT_EQ(shown.pixels, DecodeFile(path).pixels);
-        // Against the drawing itself: coloured bands on top, grey below.
-        for (std::uint32_t x = 8; std::string(name) == "pattern.jpg" && x < width; x += 16) {
-            for (std::uint32_t y : {0u, 24u, 72u, 95u})
-                EXPECT_LE(ColourDistance(shown.at(x, y), PatternColour(x, y)), 24) << "x " << x << " y " << y;
-        }
 
         const Holdings before = Take();
         for (int i = 0; i < 10; ++i) {
@@ -194,47 +129,73 @@ TEST(Loader, PicturesLoadAsTheirDecodedPixelsTopRowFirstLeavingOnlyTheBitmap)
     }
 }
 
-TEST(Loader, FailedLoadsGiveTheSplashNoWindowAndNoDelay)
+TEST(Loader, FailedLoadsLeaveNothingAndGiveTheSplashNoWindowAndNoDelay)
 {
-    ScratchDirectory folder;
-    const std::string locked = folder.file("held.jpg");  // staged below, then held
-
+    // Each staged as prelude.jpg in a folder of its own.
+    const struct {
+        const char* name;
+        std::string bytes;
+        bool missing = false, folder = false, held = false;
+    } cases[] = {
+        {"missing", "", true},
+        {"a folder, not openable as a file", "", false, true},
+        {"held open without sharing", FrameOnly(16, 16), false, false, true},
+        {"empty", ""},
+        {"not JPEG", "not a JPEG stream at all"},
+        {"undecodable: 65535 x 65535", FrameOnly(65535, 65535)},
+        {"undecodable: over the pixel limit", FrameOnly(65535, static_cast<std::uint16_t>(kMaxPixelCount / 65535 + 1))},
+    };
     // The splash looks for prelude.jpg in the current directory, under the
     // bare host name; its dialog template is linked into this program.
     LibraryInstance = GetModuleHandleA(nullptr);
     std::strcpy(HostFileName, "game.exe");
-    {
-        ScratchDirectory empty;
-        CurrentDirectoryGuard inside(empty.path());
-        ShowSplashScreen();  // the platform's first-use caches
-    }
-    for (const FailureCase& c : FailureCases(folder, locked)) {
-        if (c.path == folder.path().string())
-            continue;
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScratchDirectory stage;
-        if (c.path == locked) {
-            WriteBytes(stage.file("prelude.jpg"), FrameOnly(16, 16));
-        } else if (GetFileAttributesA(c.path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            ASSERT_TRUE(CopyFileA(c.path.c_str(), stage.file("prelude.jpg").c_str(), FALSE));
-        }
-        HANDLE stagedHolder = INVALID_HANDLE_VALUE;
-        if (c.path == locked)
-            stagedHolder = CreateFileA(stage.file("prelude.jpg").c_str(), GENERIC_READ, 0, nullptr,
-                                       OPEN_EXISTING, 0, nullptr);
+        const std::string path = stage.file("prelude.jpg");
+        if (c.folder)
+            std::filesystem::create_directory(path);
+        else if (!c.missing)
+            WriteBytes(path, c.bytes);
+        HANDLE holder = c.held ? CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                               : INVALID_HANDLE_VALUE;
         CurrentDirectoryGuard inside(stage.path());
+        HBITMAP bitmap = nullptr;
+        LoadJpegBitmap(path.c_str(), &bitmap);  // the platform's first-use caches
+        ShowSplashScreen();
+
+        constexpr int kLoads = 20;
         const Holdings before = Take();
+        std::int32_t results = 0;
+        bool anyBitmap = false;
+        for (int i = 0; i < kLoads; ++i) {
+            results += LoadJpegBitmap(path.c_str(), &bitmap);
+            anyBitmap = anyBitmap || bitmap != nullptr;
+        }
+        const Holdings afterLoads = Take();
         const auto start = std::chrono::steady_clock::now();
         ShowSplashScreen();
         const auto elapsed = std::chrono::steady_clock::now() - start;
-        const Holdings after = Take();
-        if (stagedHolder != INVALID_HANDLE_VALUE)
-            CloseHandle(stagedHolder);
+        const Holdings afterSplash = Take();
+        if (holder != INVALID_HANDLE_VALUE)
+            CloseHandle(holder);
+
+        EXPECT_EQ(results, 0);
+        EXPECT_FALSE(anyBitmap);
+        // Wine's own bookkeeping may keep a few blocks across calls (seen: 4 after
+        // 20 failed opens of a folder); a buffer of ours left behind would be one
+        // block per load at least.
+        EXPECT_LT(afterLoads.heapBlocks, before.heapBlocks + kLoads) << "heap blocks left by " << kLoads << " loads";
+        EXPECT_EQ(afterLoads.gdiObjects, before.gdiObjects);
+        EXPECT_EQ(afterLoads.userObjects, before.userObjects);
         EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 500)
             << "a window was shown, or the failure took its time";
-        EXPECT_EQ(after.heapBlocks, before.heapBlocks);
-        EXPECT_EQ(after.gdiObjects, before.gdiObjects);
-        EXPECT_EQ(after.userObjects, before.userObjects);
+        EXPECT_EQ(afterSplash.heapBlocks, afterLoads.heapBlocks);
+        EXPECT_EQ(afterSplash.gdiObjects, afterLoads.gdiObjects);
+        EXPECT_EQ(afterSplash.userObjects, afterLoads.userObjects);
+        if (!c.missing && !c.folder && !c.held) {
+            EXPECT_TRUE(NobodyHolds(path)) << "the loader left the file open";
+        }
     }
 }
 

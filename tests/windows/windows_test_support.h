@@ -7,7 +7,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -99,24 +98,6 @@ inline Picture DecodeFile(const std::filesystem::path& path)
     for (auto& pixel : picture.pixels)
         pixel &= 0xFFFFFF;
     return picture;
-}
-
-// Channel distance between two 0x..RRGGBB colours: the largest of the three.
-inline int ColourDistance(std::uint32_t a, std::uint32_t b)
-{
-    int largest = 0;
-    for (int shift = 0; shift <= 16; shift += 8) {
-        const int difference = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
-        largest = std::max(largest, difference < 0 ? -difference : difference);
-    }
-    return largest;
-}
-
-// The colours that make_test_pictures.py paints into pattern.jpg.
-inline std::uint32_t PatternColour(std::uint32_t x, std::uint32_t y)
-{
-    static const std::uint32_t bands[4] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
-    return y < 48 ? bands[x / 48] : 0x808080;
 }
 
 }  // namespace splash_test
