@@ -58,15 +58,4 @@ inline Bytes ColourPicture()
     return jpegtest::Picture(48, 32, 0x21, blocks.Finish(), 1);
 }
 
-// 16 x 16 grey: four blocks with AC detail, no restart interval.
-inline Bytes GreyPicture()
-{
-    jpegtest::FlatBlocks blocks;
-    blocks.Block(0, 30, {{1, 40}, {2, -40}});
-    blocks.Block(0, 90, {{9, 100}});
-    blocks.Block(0, 150, {{20, -7}, {40, 7}});
-    blocks.Block(0, 220);
-    return jpegtest::Picture(16, 16, 0, blocks.Finish());
-}
-
 }  // namespace hostile
