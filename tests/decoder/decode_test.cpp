@@ -181,16 +181,6 @@ Bytes ThenDc5(const Write& write)
     }), 16);
 }
 
-// Values for coefficients 1..63, none 0; WaveCoefficients: with DC 1.
-int Wave(int k) { return k % 3 - 1 == 0 ? 2 : k % 3 - 1; }
-Coefficients WaveCoefficients()
-{
-    Coefficients all = {{0, 1}};
-    for (int k = 1; k < 64; ++k)
-        all.push_back({k, Wave(k)});
-    return all;
-}
-
 // Grey rows of flat blocks, levels[row][column]; with `interval` > 0 a
 // restart marker stands behind every row but the last.
 Bytes RestartRows(const std::vector<std::vector<int>>& rows, int interval)
@@ -287,11 +277,6 @@ Check WithDc5(const Coefficients& first)
 Check SameAs(const Bytes& other)
 {
     return [=](const Outcome& d) { ExpectPixels(d, DecodeFresh(other).pixels); };
-}
-
-Check NoPixelLeftZero()
-{
-    return [](const Outcome& d) { EXPECT_EQ(std::count(d.pixels.begin(), d.pixels.end(), 0u), 0); };
 }
 
 // --- the table ------------------------------------------------------------------
@@ -409,8 +394,6 @@ std::vector<Row> Rows()
                 {{1, 0x11}, {2, 0x00}, {3, 0x11}}, ColourData({{128, 150, 100}})),
          1, 8, 8, Flat(ColourPixel(128, 150, 100))},
         {"a scan of two components starts nothing on a fresh decoder", ScanOfComponents(2), 1, 16, 16, Flat(0)},
-        {"after a grey picture one of four decodes what follows the count as grey", ScanOfComponents(4), 1, 16, 16,
-         NoPixelLeftZero(), {grey16}},
         {"of separate component scans the first decodes, as grey", separateScans, 1, 8, 8, Flat(GreyPixel(60))},
         {"a thumbnail inside APP1 is the picture decoded", thumbnailFirst, 1, 8, 8, Flat(GreyPixel(40))},
 
@@ -448,8 +431,13 @@ std::vector<Row> Rows()
          ThenDc5([](auto& b, auto&) { b.Dc(-3); b.Ac(2, 5); b.AcSymbol(0xF0); b.Ac(1, -7); b.AcSymbol(0x00); }), 1,
          16, 8, WithDc5({{0, -3}, {3, 5}, {21, -7}})},
         {"63 coefficients end the block without EOB",
-         ThenDc5([](auto& b, auto&) { b.Dc(1); for (int k = 1; k < 64; ++k) b.Ac(0, Wave(k)); }), 1, 16, 8,
-         WithDc5(WaveCoefficients())},
+         ThenDc5([](auto& b, auto&) { b.Dc(1); for (int k = 1; k < 64; ++k) b.Ac(0, k % 2 ? 1 : -1); }), 1, 16, 8,
+         WithDc5([] {
+             Coefficients c = {{0, 1}};
+             for (int k = 1; k < 64; ++k)
+                 c.push_back({k, k % 2 ? 1 : -1});
+             return c;
+         }())},
         {"a coefficient at 63 ends the block",
          ThenDc5([](auto& b, auto&) { b.Dc(0); ThreeZrl(b); b.Ac(14, -20); }), 1, 16, 8, WithDc5({{63, -20}})},
         {"a run to position 64 ends the block, its coefficient unstored",
