@@ -1,7 +1,6 @@
-// The loader: a JPEG file to a screen-compatible bitmap, read back with
-// GetDIBits. Loads leave nothing behind but the bitmap: no heap block, open
-// file, GDI or USER object; a failed load gives the splash no window and no
-// delay.
+// The loader: a JPEG file to a screen-compatible bitmap. Loads leave nothing
+// behind but the bitmap: no heap block, open file, GDI or USER object; a
+// failed load gives the splash no window and no delay.
 #include "jpeg/decode_jpeg.h"
 #include "jpeg/load_jpeg_bitmap.h"
 #include "startup/startup.h"
@@ -74,51 +73,23 @@ bool NobodyHolds(const std::string& path)
     return true;
 }
 
-// The bitmap's pixels as top-down 0x00RRGGBB, through GetDIBits.
-Picture ReadBitmap(HBITMAP bitmap)
+// What the loaded bitmap shows is held to the decoder's pixels by the window tests.
+TEST(Loader, PicturesLoadAtTheirSizeLeavingOnlyTheBitmap)
 {
-    BITMAP size = {};
-    GetObjectA(bitmap, sizeof(size), &size);
-    Picture picture;
-    picture.width = static_cast<std::uint32_t>(size.bmWidth);
-    picture.height = static_cast<std::uint32_t>(size.bmHeight);
-    picture.pixels.resize(std::size_t{picture.width} * picture.height);
-
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = size.bmWidth;
-    info.bmiHeader.biHeight = -size.bmHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    const int lines = GetDIBits(screen, bitmap, 0, picture.height, picture.pixels.data(), &info,
-                                DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    EXPECT_EQ(lines, size.bmHeight);
-    for (auto& pixel : picture.pixels)
-        pixel &= 0xFFFFFF;
-    return picture;
-}
-
-TEST(Loader, PicturesLoadAsTheirDecodedPixelsTopRowFirstLeavingOnlyTheBitmap)
-{
-    for (auto [name, width, height] : {std::tuple<const char*, std::uint32_t, std::uint32_t>{"pattern.jpg", 192, 96},
+    for (auto [name, width, height] : {std::tuple<const char*, LONG, LONG>{"pattern.jpg", 192, 96},
                                        {"large.jpg", 1280, 960}}) {
         SCOPED_TRACE(name);
         const std::string path = TestPicture(name).string();
         HBITMAP bitmap = nullptr;
-        ASSERT_EQ(LoadJpegBitmap(path.c_str(), &bitmap), 1);
-        const Picture shown = ReadBitmap(bitmap);
+        ASSERT_EQ(LoadJpegBitmap(path.c_str(), &bitmap), 1);  // the platform's first-use caches
         DeleteObject(bitmap);
-        ASSERT_EQ(shown.width, width);
-        ASSERT_EQ(shown.height, height);
-        EXPECT_EQ(shown.pixels, DecodeFile(path).pixels);
-
         const Holdings before = Take();
         for (int i = 0; i < 10; ++i) {
             ASSERT_EQ(LoadJpegBitmap(path.c_str(), &bitmap), 1);
-            EXPECT_EQ(GetObjectType(bitmap), static_cast<DWORD>(OBJ_BITMAP));
+            BITMAP size = {};
+            ASSERT_EQ(GetObjectA(bitmap, sizeof(size), &size), static_cast<int>(sizeof(size)));
+            EXPECT_EQ(size.bmWidth, width);
+            EXPECT_EQ(size.bmHeight, height);
             DeleteObject(bitmap);
         }
         const Holdings after = Take();

@@ -245,19 +245,3 @@ TEST(SplashWindow, ShowsEachPictureCentredAtItsSizeAsDecodedUntilItsTimeOrAClick
         EXPECT_LE(run.returnedAt - run.splash.goneAt, 500) << "mainDLLInit lingered after the splash";
     }
 }
-
-TEST(SplashWindow, SecondCallShowsItAgain)
-{
-    // An extra reference keeps one instance of the library for both calls.
-    HMODULE held = LoadLibraryA((ProgramDirectory() / "splash.dll").string().c_str());
-    ASSERT_NE(held, nullptr);
-    ScratchDirectory folder;
-    PutPrelude(folder, "pattern.jpg");
-    const SplashRun first = RunSplash(folder.path(), 0);
-    const SplashRun second = RunSplash(folder.path(), 0);
-    FreeLibrary(held);
-
-    EXPECT_TRUE(first.splash.seen);
-    EXPECT_TRUE(second.splash.seen);
-    EXPECT_EQ(second.result, 1);
-}
