@@ -449,11 +449,7 @@ std::vector<Row> Rows()
          ThenDc5([](auto& b, auto& bits) { b.Dc(0); bits.Put(0xFFFF, 16); b.Ac(0, 6); b.AcSymbol(0x00); }), 1, 16,
          8, WithDc5({{1, 6}})},
 
-        // Pixels and layouts.
-        {"grey packs as 0xFF over the sample three times", Picture(16, 8, 0, GreyData({0, 255})), 1, 16, 8,
-         Levels({{0, 255}})},
-        {"colour packs red, green and blue from bit 16 down", Picture(8, 8, 0x11, ColourData({{200, 128, 255}})), 1,
-         8, 8, Flat(0xFFFF6DC8u)},
+        // Layouts (the packing of pixels: the promises of checked_decode and the conformance tests).
         {"luma sampled 1 x 2 decodes in the 16 x 8 layout", Picture(16, 8, 0x12, ColourData({{60, 200, 128, 128}})),
          1, 16, 8, Levels({{60, 200}})},
         {"of MCUs across the frame's edges only the pixels inside are stored",  // 17 x 9, two 16 x 16 MCUs
@@ -478,6 +474,8 @@ std::vector<Row> Rows()
          Picture(16, 8, 0, Data([](auto& b, auto& bits) {
              b.Block(176); bits.Put(0b1110, 4); bits.Marker(0xD0); bits.Put(0x0F, 16); })),
          1, 16, 8, Levels({{150, 128}})},
+        {"scan data of nothing but 0xFF bytes sets no coefficient",  // each pair is one 0xFF data byte
+         Picture(16, 8, 0, Bytes(4096, 0xFF)), 1, 16, 8, Flat(g128)},
         {"a restart marker inside a row leaves the blocks behind it at their predictor",  // met behind the fill bits
          Picture(16, 8, 0, Data([](auto& b, auto& bits) { b.Block(8 * 12); bits.Marker(0xD0); b.Block(8 * -38); }), 1),
          1, 16, 8, Flat(GreyPixel(140))},

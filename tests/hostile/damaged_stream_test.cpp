@@ -1,7 +1,6 @@
-// Damaged streams: every truncation, and scan data of nothing but fill bytes
-// (random damage: the decode fuzzer). Each decode is checked for its promises
-// (result, out-parameters, one buffer of width x height pixels, valid pixels)
-// and held to the reference.
+// Damaged streams: every truncation (random damage: the decode fuzzer). Each
+// decode is checked for its promises (result, out-parameters, one buffer of
+// width x height pixels, valid pixels) and held to the reference.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,8 +10,6 @@
 
 namespace hostile {
 namespace {
-
-using jpegtest::GreyPixel;
 
 // The scan's entropy-coded data starts behind the SOS segment.
 std::size_t ScanDataOffset(const Bytes& stream)
@@ -66,18 +63,6 @@ TEST(Truncation, EveryPrefixDecodesWithinItsPromises)
         if (HasFailure())
             break;
     }
-}
-
-TEST(FillBytes, ScanDataOfOnlyFillBytesGivesFlatGrey)
-{
-    // All-1 bits are no code of the tables: every symbol is dropped after 16
-    // bits, no coefficient is set.
-    jpegtest::Bytes scan(64 * 1024, 0xFF);
-    const Outcome out = DecodeFresh(jpegtest::Picture(32, 24, 0, scan));
-    EXPECT_EQ(out.result, 1);
-    EXPECT_TRUE(AllPixelsAre(out, GreyPixel(128)));
-    const Outcome colour = DecodeFresh(jpegtest::Picture(32, 24, 0x22, scan));
-    EXPECT_TRUE(AllPixelsAre(colour, 0xFF808080u));
 }
 
 }  // namespace
