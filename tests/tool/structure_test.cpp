@@ -176,12 +176,6 @@ TEST(StructureTest, NamesFrameTypesByTheirMarker)
     EXPECT_EQ(approximation, (std::vector<std::pair<int, int>>{{0, 1}, {0, 2}, {0, 1}, {0, 1}, {0, 2}, {2, 1},
                                                                 {1, 0}, {1, 0}, {1, 0}, {1, 0}}));
 
-    EncodeOptions arithmetic;
-    arithmetic.arithmetic = true;
-    s = ReadJpegStructure(Encode(arithmetic));
-    EXPECT_TRUE(s.frame->arithmetic);
-    EXPECT_FALSE(s.scans[0].mcusCounted);  // no Huffman walk over arithmetic data
-
     Bytes jpeg = Encode({});
     std::size_t sof = FindMarker(jpeg, 0xC0);
     struct { std::uint8_t code; FrameKind kind; bool arithmetic, hierarchical; } cases[] = {
