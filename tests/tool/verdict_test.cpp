@@ -125,9 +125,9 @@ Bytes CutInTheScan()
     return jpeg;
 }
 
-Bytes WithoutScan()
+Bytes WithoutScan(const EncodeOptions& o)
 {
-    Bytes jpeg = Encode(Grey());
+    Bytes jpeg = Encode(o);
     std::size_t sos = FindMarker(jpeg, 0xDA);
     return Insert(Erase(jpeg, sos, jpeg.size() - sos), sos, {0xFF, 0xD9});
 }
@@ -208,12 +208,16 @@ const VerdictCase kCases[] = {
      {"progressive", "zero-size", "multiple-scans", "other-scan"}, "none", Outcome::Nothing},
     {"arithmetic", [] { return EncodeWith([](auto& o) { o.arithmetic = true; }); },
      {"arithmetic", "zero-size", "scan-never-starts", "sos-before-tables"}, "none", Outcome::Nothing},
-    {"lossless", [] { return WithFrameCode(0xC3); }, {"lossless", "zero-size", "tables-differ"}, "none", Outcome::Nothing},
-    {"hierarchical", [] { return WithFrameCode(0xC5); }, {"hierarchical", "zero-size", "tables-differ"}, "none", Outcome::Nothing},
-    {"twelve_bit", [] { return WithFrameCode(0xC1, 12); }, {"precision", "zero-size", "tables-differ"}, "none", Outcome::Nothing},
+    {"lossless", [] { return WithFrameCode(0xC3); }, {"lossless", "zero-size", "tables-differ"}, "none",
+     Outcome::Nothing},
+    {"hierarchical", [] { return WithFrameCode(0xC5); }, {"hierarchical", "zero-size", "tables-differ"}, "none",
+     Outcome::Nothing},
+    {"twelve_bit", [] { return WithFrameCode(0xC1, 12); }, {"precision", "zero-size", "tables-differ"}, "none",
+     Outcome::Nothing},
     {"no_frame", WithoutFrame, {"no-frame"}, "none", Outcome::Nothing},
     {"zero_height", [] { return WithFrameSize(64, 0); }, {"zero-size"}, "none", Outcome::Nothing},
-    {"beyond_decoder_limit", [] { return WithFrameSize(65535, 65535); }, {"too-large", "truncated"}, "none", Outcome::Nothing},
+    {"beyond_decoder_limit", [] { return WithFrameSize(65535, 65535); }, {"too-large", "truncated"}, "none",
+     Outcome::Nothing},
     {"sixteen_bit_quant_tables",
      [] { return EncodeWith([](auto& o) { o.quality = 1; o.forceBaseline = false; }); },
      {"quant-16bit", "scan-never-starts"}, "blank", Outcome::Flat},
@@ -293,7 +297,9 @@ const VerdictCase kCases[] = {
     {"end_of_image_inside_comment", [] { return WithComment({'a', 0xFF, 0xD9, 'b'}); },
      {"hidden-marker", "zero-size", "scan-never-starts"}, "none", Outcome::Nothing},
     {"cut_in_the_scan", CutInTheScan, {"truncated"}, "wrong", Outcome::Differs},
-    {"no_scan", WithoutScan, {"no-scan"}, "blank", Outcome::Flat},
+    {"no_scan", [] { return WithoutScan(Grey()); }, {"no-scan"}, "blank", Outcome::Flat},
+    {"cmyk_without_scan", [] { return WithoutScan(Sized(64, 48, 4)); }, {"component-count", "component-ids", "no-scan"},
+     "blank", Outcome::Flat},
     {"undecodable_data", WithUndecodableData, {"damaged"}, "wrong", Outcome::Differs},
     // The decoder's search gets past a bad length and shows the picture, but
     // the file is broken for every other program.
