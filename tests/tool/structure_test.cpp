@@ -252,6 +252,20 @@ TEST(StructureTest, WalksHandBuiltScansBlockByBlock)
         EXPECT_EQ(s.scans[0].dataDamaged, damaged);
         EXPECT_EQ(s.scans[0].mcusDecoded, damaged ? 0u : 2u);
     }
+
+    // An interval that does not decode, with bytes behind the bad code: the
+    // walk goes on behind the restart marker that ends it.
+    BitWriter bits;
+    bits.Put(0xF, 4);  // no DC code
+    bits.Put(0x5A5A5, 20);
+    bits.Marker(0xD0);
+    BlockCoder(bits).Block(5);
+    JpegStructure s = ReadJpegStructure(Picture(16, 8, 0, bits.Finish(), 1));
+    ASSERT_EQ(s.scans.size(), 1u);
+    EXPECT_TRUE(s.scans[0].dataDamaged);
+    ASSERT_EQ(s.scans[0].restartCount, 1u);
+    EXPECT_EQ(s.scans[0].restarts[0].afterMcus, 0u);
+    EXPECT_EQ(s.scans[0].mcusDecoded, 1u);
 }
 
 TEST(RobustnessTest, HostileLengthsAndCountsEndTheWalk)
