@@ -12,6 +12,7 @@ command -v xdotool >/dev/null || { echo "run_game: xdotool is missing (scripts/s
 display_file=$(mktemp)
 log=$(mktemp)
 trap 'rm -f "$display_file" "$log"' EXIT
+start=$(date +%s%N)
 (cd "$dir" && WINE_RUN_DISPLAY_FILE=$display_file "$@" "$game" >"$log" 2>&1) &
 runner=$!
 
@@ -26,5 +27,9 @@ while kill -0 "$runner" 2>/dev/null; do
 done
 rc=0
 wait "$runner" || rc=$?
-((rc != 125)) || { cat "$log" >&2; echo "run_game: the runner failed" >&2; exit 2; }
+# What Wine or the game said, and the run's length, go to stderr for the
+# failing test's output.
+[[ ! -s $log ]] || cat "$log" >&2
+echo "run_game: $game ran for $((($(date +%s%N) - start) / 1000000)) ms under Wine" >&2
+((rc != 125)) || { echo "run_game: the runner failed" >&2; exit 2; }
 [[ $seen == yes ]] && echo "exit $rc, splash" || echo "exit $rc, no splash"
