@@ -41,5 +41,5 @@ cp plain.exe utf8.exe "$kit/bin/splash.dll" "$kit/prelude.jpg" g-Игра/
 for case in "g-Game plain.exe:exit 1, splash" "g-Игра plain.exe:exit 1, no splash" "g-Игра utf8.exe:exit 1, splash"; do
   read -r folder game <<<"${case%%:*}"
   ran=$("$here/run_game.sh" "$folder" "$game" -- "$@")
-  [[ $ran == "${case#*:}" ]] || fail "$game in $folder: $ran, not ${case#*:}"
+  [[ $ran == "${case#*:}, "* ]] || fail "$game in $folder: $ran (expected: ${case#*:})"
 done

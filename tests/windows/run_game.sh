@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # usage: run_game.sh DIR GAME.exe -- RUNNER...
 # Runs GAME.exe in DIR under RUNNER (cmake/wine-run.sh BUILD_DIR) and prints
-# what a player would see: "exit N, splash" when a window of the game became
-# visible on its display while it ran, else "exit N, no splash".
+# what a player would see: "exit N, splash, T ms" when a window of the game
+# became visible on its display while it ran, else "exit N, no splash, T ms"
+# (T: the run's wall-clock time, Wine's start and end included).
 set -euo pipefail
 [[ $# -ge 4 && $3 == -- ]] || { echo "usage: run_game.sh DIR GAME.exe -- RUNNER..." >&2; exit 2; }
 dir=$1 game=$2
@@ -27,9 +28,7 @@ while kill -0 "$runner" 2>/dev/null; do
 done
 rc=0
 wait "$runner" || rc=$?
-# What Wine or the game said, and the run's length, go to stderr for the
-# failing test's output.
-[[ ! -s $log ]] || cat "$log" >&2
-echo "run_game: $game ran for $((($(date +%s%N) - start) / 1000000)) ms under Wine" >&2
+[[ ! -s $log ]] || cat "$log" >&2  # what Wine or the game said
 ((rc != 125)) || { echo "run_game: the runner failed" >&2; exit 2; }
-[[ $seen == yes ]] && echo "exit $rc, splash" || echo "exit $rc, no splash"
+[[ $seen == yes ]] && shown=splash || shown="no splash"
+echo "exit $rc, $shown, $((($(date +%s%N) - start) / 1000000)) ms"
