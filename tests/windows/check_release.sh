@@ -1,39 +1,60 @@
 #!/usr/bin/env bash
-# usage: check_release.sh CPACK BUILD_DIR ZIP_NAME WINDRES -- RUNNER...
-# Packs the build with CPack, unpacks ZIP_NAME into an empty folder, checks its
-# files and their VERSIONINFO, then runs splash-host.exe and splash-check.exe
-# there under RUNNER (cmake/wine-run.sh BUILD_DIR).
+# usage: check_release.sh KIT_DIR WINDRES OBJDUMP OBJCOPY -- RUNNER...
+# Checks the unpacked release kit: its files, their VERSIONINFO, the stripped
+# binaries' debug links, then runs bin/splash-host.exe and bin/splash-check.exe
+# in a copy of it under RUNNER (cmake/wine-run.sh BUILD_DIR).
 set -euo pipefail
-[[ $# -ge 6 && $5 == -- ]] || { echo "usage: check_release.sh CPACK BUILD_DIR ZIP_NAME WINDRES -- RUNNER..." >&2; exit 2; }
-cpack=$1 build=$2 zip=$3 windres=$4
+[[ $# -ge 6 && $5 == -- ]] || { echo "usage: check_release.sh KIT_DIR WINDRES OBJDUMP OBJCOPY -- RUNNER..." >&2; exit 2; }
+kit=$1 windres=$2 objdump=$3 objcopy=$4
 shift 5
 fail() { echo "check_release: $*" >&2; exit 1; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-"$cpack" --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||
-  { cat "$work/cpack.log" >&2; fail "cpack failed"; }
-[[ -f $work/out/$zip ]] || fail "no $zip; cpack wrote: $(ls "$work/out")"
-mkdir "$work/unpacked"
-(cd "$work/unpacked" && cmake -E tar xf "$work/out/$zip")
-cd "$work/unpacked"
+cp -r "$kit" "$work/kit"
+cd "$work/kit"
 
-expected="README.txt prelude.jpg splash-check.exe splash-host.exe splash.dll"
-[[ $(ls | sort | xargs) == "$expected" ]] || fail "the zip holds: $(ls | xargs); expected: $expected"
+expected="LICENSE.txt README.txt THIRD-PARTY-NOTICES.txt
+bin/splash-check.exe bin/splash-check.exe.debug bin/splash-host.exe bin/splash-host.exe.debug
+bin/splash.dll bin/splash.dll.debug cmake/PreludeSplashConfig.cmake cmake/PreludeSplashConfigVersion.cmake
+examples/CMakeLists.txt examples/linked_game.c examples/loaded_game.c examples/utf8_code_page.manifest
+include/prelude_splash.h lib/libsplash.dll.a lib/splash.lib prelude.jpg"
+files=$(find . -type f -printf '%P\n' | LC_ALL=C sort | xargs)
+[[ $files == "$(xargs <<<"$expected")" ]] || fail "the kit holds: $files"
 version=$(sed -n '1s/^Prelude splash \([0-9.]*\),.*/\1/p' README.txt)
-[[ -n $version && $zip == prelude-splash-$version-* ]] || fail "README.txt and $zip disagree on the version"
+[[ -n $version && $(basename "$kit") == prelude-splash-$version-win* ]] ||
+  fail "README.txt and $(basename "$kit") disagree on the version"
+grep -q 'Permission is hereby granted' LICENSE.txt || fail "LICENSE.txt holds no licence"
+
 for file in splash.dll splash-host.exe splash-check.exe; do
-  info=$("$windres" -i "$file" -O rc 2>/dev/null) || fail "$file: windres cannot read its resources"
+  info=$("$windres" -i "bin/$file" -O rc 2>/dev/null) || fail "$file: windres cannot read its resources"
   grep -q "VALUE \"ProductName\", \"Prelude splash\"" <<<"$info" || fail "$file: no ProductName"
   grep -q "VALUE \"ProductVersion\", \"$version\"" <<<"$info" || fail "$file: no ProductVersion $version"
   grep -q "VALUE \"OriginalFilename\", \"$file\"" <<<"$info" || fail "$file: OriginalFilename is not $file"
+  # Stripped, and linked to a debug file that has the DWARF: the link's
+  # name and CRC-32 are what a debugger checks before it reads the file.
+  stripped=$("$objdump" -h "bin/$file") && debug=$("$objdump" -h "bin/$file.debug") ||
+    fail "$file: objdump cannot read it or its .debug"
+  ! grep -q ' \.debug_info ' <<<"$stripped" || fail "$file: not stripped"
+  grep -q ' \.debug_info ' <<<"$debug" || fail "$file.debug: no debug information"
+  "$objcopy" --dump-section .gnu_debuglink="$work/link" "bin/$file" 2>/dev/null
+  [[ -s $work/link ]] || fail "$file: no .gnu_debuglink"
+  python3 - "$work/link" "bin/$file.debug" "$file.debug" <<'PY' || fail "$file: its debug link does not match $file.debug"
+import sys, zlib
+link = open(sys.argv[1], "rb").read()
+name = link.partition(b"\0")[0]
+crc = int.from_bytes(link[(len(name) + 4) & ~3:][:4], "little")
+sys.exit(name.decode() != sys.argv[3] or crc != zlib.crc32(open(sys.argv[2], "rb").read()))
+PY
+  rm -f "$work/link"
 done
 
-# The splash shows the bundled picture for its 3000 ms.
-host=$("$@" splash-host.exe 2>&1) || fail "splash-host.exe failed: $host"
+# From the kit's folder, as README.txt says: bin/splash-host.exe loads the
+# splash.dll beside it, which shows the bundled picture for its 3000 ms.
+host=$("$@" 'bin\splash-host.exe' 2>&1) || fail "splash-host.exe failed: $host"
 [[ $host =~ splash.dll:\ mainDLLInit\ found,\ returned\ 1\ after\ ([0-9]+)\ ms ]] || fail "splash-host.exe said: $host"
 ((BASH_REMATCH[1] >= 2900)) || fail "the splash closed after ${BASH_REMATCH[1]} ms, not 3000"
-check=$("$@" splash-check.exe --quiet prelude.jpg) || fail "splash-check.exe prelude.jpg: $check"
+check=$("$@" 'bin\splash-check.exe' --quiet prelude.jpg) || fail "splash-check.exe prelude.jpg: $check"
 [[ $check == OK:* ]] || fail "splash-check.exe prelude.jpg said: $check"
-made=$("$@" splash-check.exe --make remade.jpg prelude.jpg --quiet) || fail "splash-check.exe --make: $made"
+made=$("$@" 'bin\splash-check.exe' --make remade.jpg prelude.jpg --quiet) || fail "splash-check.exe --make: $made"
 [[ -s remade.jpg && $made == OK:* ]] || fail "splash-check.exe --make said: $made"
