@@ -126,6 +126,10 @@ struct BitWindow {
     std::uint32_t next;    // offset of the next byte to append
     std::uint32_t pairs;   // 0xFF data bytes appended (each with a dropped byte behind it)
     bool growing;          // no marker, 0xFF at the end or end of the data met yet
+    // The path's transform, for the MCU's blocks: here rather than a seventh
+    // argument of JpegDecodeBlockScalar, which would go on the stack (measured
+    // 0.24 % more instructions for a 1920x1080 4:2:0 picture).
+    JpegTransformKernel transform;
 };
 
 // True when the byte at `at` ends the window: a marker the reader acts on
@@ -182,7 +186,7 @@ void JpegWindowFill(BitWindow& w)
 void JpegWindowOpen(BitWindow& w)
 {
     const JpegDecoderState& s = jpegState;
-    w = {0, 0, 0, 0, s.cursor, s.cursor, 0, false};
+    w = {0, 0, 0, 0, s.cursor, s.cursor, 0, false, w.transform};
     if (s.bitMask == 0 || s.dataExhausted || s.markerSeen)
         return;
     w.first = static_cast<std::uint32_t>(std::countr_zero(s.bitMask)) + 1;
@@ -219,7 +223,7 @@ void JpegWindowClose(BitWindow& w)
     }
     s.currentByte = static_cast<std::uint8_t>((w.bits >> 56) & (0xFFu << takenOfByte));
     s.bitMask = static_cast<std::uint8_t>(0x80u >> takenOfByte);
-    w = {0, 0, 0, 0, s.cursor, s.cursor, 0, false};
+    w = {0, 0, 0, 0, s.cursor, s.cursor, 0, false, w.transform};
 }
 
 // Takes `count` bits.
@@ -333,11 +337,10 @@ inline void JpegDecodeDcScalar(BitWindow& w, std::uint16_t dcSelector, std::int1
     }
 }
 
-// One block, as JpegDecodeBlock decodes it but through `transform`, with the
-// window open before and after.
-void JpegDecodeBlockScalar(BitWindow& w, JpegTransformKernel transform, std::int16_t* samples,
-                           std::uint16_t dcSelector, std::uint16_t acSelector, std::uint16_t quantSelector,
-                           std::int16_t* predictor)
+// One block, as JpegDecodeBlock decodes it but through the window's
+// transform, with the window open before and after.
+void JpegDecodeBlockScalar(BitWindow& w, std::int16_t* samples, std::uint16_t dcSelector,
+                           std::uint16_t acSelector, std::uint16_t quantSelector, std::int16_t* predictor)
 {
     const JpegDecoderState& s = jpegState;
     if (w.count == 0 && !JpegWindowReopen(w, samples, quantSelector, *predictor))
@@ -406,7 +409,7 @@ void JpegDecodeBlockScalar(BitWindow& w, JpegTransformKernel transform, std::int
         JpegInverseTransformDc(coefficients[0], samples, quantSelector);
         return;
     }
-    transform(coefficients, samples, quantSelector);
+    w.transform(coefficients, samples, quantSelector);
 }
 
 }  // namespace
@@ -425,12 +428,13 @@ void JpegDecodeMcuScalar(const McuLayout& layout, JpegTransformKernel transform,
 {
     JpegDecoderState& s = jpegState;
     BitWindow w;
+    w.transform = transform;
     JpegWindowOpen(w);
     for (std::uint32_t b = 0; b < layout.lumaBlocks; ++b)
-        JpegDecodeBlockScalar(w, transform, luma + 64 * b, s.yDcSelector, s.yAcSelector, s.yQuantSelector, &predictors.y);
+        JpegDecodeBlockScalar(w, luma + 64 * b, s.yDcSelector, s.yAcSelector, s.yQuantSelector, &predictors.y);
     if (layout.colour) {
-        JpegDecodeBlockScalar(w, transform, cb, s.chromaDcSelector, s.chromaAcSelector, s.chromaQuantSelector, &predictors.cb);
-        JpegDecodeBlockScalar(w, transform, cr, s.chromaDcSelector, s.chromaAcSelector, s.chromaQuantSelector, &predictors.cr);
+        JpegDecodeBlockScalar(w, cb, s.chromaDcSelector, s.chromaAcSelector, s.chromaQuantSelector, &predictors.cb);
+        JpegDecodeBlockScalar(w, cr, s.chromaDcSelector, s.chromaAcSelector, s.chromaQuantSelector, &predictors.cr);
     }
     JpegWindowClose(w);
 }
