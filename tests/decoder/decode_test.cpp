@@ -1,11 +1,16 @@
 // DecodeJpeg over hand-built streams, one row per behaviour: the stream, the
 // streams decoded before it (the state carries over), and the result, size
 // and pixels it must give. Every row is decoded by the reference build and
-// by every path, which must agree and keep DecodeJpeg's promises.
+// by every path, which must agree and keep DecodeJpeg's promises. Last, which
+// paths the processor runs, against what the system reports.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <set>
+#include <sstream>
 
 #include "tests/decoder/jpeg_stream_builder.h"
 
@@ -500,5 +505,24 @@ TEST(DecodeJpeg, GivesEachHandBuiltStreamItsResultSizeAndPixels)
             row.pixels(d);
     }
 }
+
+#ifdef __linux__
+// The paths this processor runs against the features that the system reports
+// for it: /proc/cpuinfo's flags, which leave avx2 out when the system does not
+// save the YMM registers.
+TEST(JpegPaths, SupportedPathsAreThoseTheSystemReports)
+{
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(cpuinfo, line) && line.rfind("flags", 0) != 0) {
+    }
+    ASSERT_EQ(line.rfind("flags", 0), 0u) << "no flags line in /proc/cpuinfo";
+    std::istringstream words(line);
+    const std::set<std::string> flags{std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()};
+    EXPECT_TRUE(JpegPathSupported(JpegPath::kScalar));
+    EXPECT_EQ(JpegPathSupported(JpegPath::kSse2), flags.contains("sse2"));
+    EXPECT_EQ(JpegPathSupported(JpegPath::kAvx2), flags.contains("avx2"));
+}
+#endif
 
 }  // namespace
