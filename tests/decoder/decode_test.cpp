@@ -115,10 +115,12 @@ HuffmanDefinition SwappedAcTable()
 }
 
 // DC table 0 of 300 codes: one of 8 bits, 255 of 9 (the last, code
-// 1 0000 0000, category 8) and 44 of 10 that are read and dropped.
-HuffmanDefinition TableOf300Codes()
+// 1 0000 0000, category 8) and 44 of 10 that are read and dropped, the
+// first of them `symbol256`.
+HuffmanDefinition TableOf300Codes(std::uint8_t symbol256 = 0)
 {
     HuffmanDefinition t{0x00, {}, Bytes(300, 0)};
+    t.symbols[256] = symbol256;
     t.counts[7] = 1;
     t.counts[8] = 255;
     t.counts[9] = 44;
@@ -372,6 +374,10 @@ std::vector<Row> Rows()
          Stream(quant1 + Dht({TableOf300Codes(), TestAcTable(0)}), kGreyFrame, kGreyScan,
                 Data([](auto& b, auto& bits) { bits.Put(256, 9); bits.Put(176, 8); b.AcSymbol(0x00); })),
          1, 8, 8, Flat(g150)},
+        {"a table of more than 256 codes leaves the table behind it alone",  // DC 1's code 0000: category 0
+         Stream(quant1 + Dht({TestDcTable(1)}) + Dht({TableOf300Codes(8), TestAcTable(0)}), kGreyFrame, {{1, 0x10}},
+                Data([](auto& b, auto&) { b.Block(0); })),
+         1, 8, 8, Flat(g128)},
         {"entries that a shorter definition left behind still match",  // 1001: 9 as before; 00: 5
          Stream(quant1 + huffman0 + Dht({{0x00, {0, 1}, {5}}}), kGreyFrame, kGreyScan,
                 Data([](auto& b, auto& bits) {
