@@ -4,7 +4,7 @@
 # predictor, conditional and indirect) of one decode of PICTURE (default
 # 1920x1080_420, one of jpeg-bench's pictures, or a .jpg file such as
 # build/photos/LadyBird_2560x1600_420_q90.jpg) under callgrind: this decoder on each of its
-# paths, its straightforward reference build, libjpeg-turbo's scalar code in
+# paths, its reference build (reference path), libjpeg-turbo's scalar code in
 # its fastest settings (JSIMD_FORCENONE=1), libjpeg-turbo with SIMD and stb_image without SIMD.
 # Counts are stable on a busy machine, unlike times. Prints a markdown table; the profiles stay in
 # build/bench/callgrind.DECODER.out for callgrind_annotate.
