@@ -492,8 +492,15 @@ void JpegDecodeMcuScalar(const McuLayout& layout, JpegTransformKernel transform,
     BitWindow w;
     w.transform = transform;
     JpegWindowOpen(w);
-    for (std::uint32_t b = 0; b < layout.lumaBlocks; ++b)
-        JpegDecodeBlockScalar(w, luma + 64 * b, s.yDcSelector, s.yAcSelector, s.yQuantSelector, &predictors.y);
+    // One to four luma blocks without a loop, whose exit the predictor
+    // simulated by callgrind missed once per MCU.
+    JpegDecodeBlockScalar(w, luma, s.yDcSelector, s.yAcSelector, s.yQuantSelector, &predictors.y);
+    if (layout.lumaBlocks > 1)
+        JpegDecodeBlockScalar(w, luma + 64, s.yDcSelector, s.yAcSelector, s.yQuantSelector, &predictors.y);
+    if (layout.lumaBlocks > 2) {
+        JpegDecodeBlockScalar(w, luma + 128, s.yDcSelector, s.yAcSelector, s.yQuantSelector, &predictors.y);
+        JpegDecodeBlockScalar(w, luma + 192, s.yDcSelector, s.yAcSelector, s.yQuantSelector, &predictors.y);
+    }
     if (layout.colour) {
         JpegDecodeBlockScalar(w, cb, s.chromaDcSelector, s.chromaAcSelector, s.chromaQuantSelector, &predictors.cb);
         JpegDecodeBlockScalar(w, cr, s.chromaDcSelector, s.chromaAcSelector, s.chromaQuantSelector, &predictors.cr);
