@@ -249,7 +249,8 @@ inline void JpegWindowTopUp(BitWindow& w, std::uint64_t& bits, std::uint32_t& co
     // The top bit of each byte that is 0xFF, and maybe of bytes in front of
     // one (the borrow), which only stops the top-up early.
     std::uint64_t marks = (inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull;
-    std::uint32_t clear = static_cast<std::uint32_t>(std::countl_zero(marks)) >> 3;
+    // | 1: no zero test (a branch without lzcnt); room is 7 bytes at most anyway.
+    std::uint32_t clear = static_cast<std::uint32_t>(std::countl_zero(marks | 1)) >> 3;
     std::uint32_t room = (63 - count) >> 3;
     std::uint32_t bytes = clear < room ? clear : room;
     bits |= (word >> count) & ~(~std::uint64_t{0} >> (count + 8 * bytes));
