@@ -100,7 +100,9 @@ public:
         }
         jpeg_start_decompress(&info_);
         std::size_t stride = std::size_t{info_.output_width} * 4;
-        auto* pixels = static_cast<std::uint8_t*>(std::malloc(stride * info_.output_height));
+        // Zero-filled, as this decoder's block is (calloc here, LocalAlloc with
+        // LMEM_ZEROINIT in the DLL): both pay for a fresh buffer alike.
+        auto* pixels = static_cast<std::uint8_t*>(std::calloc(stride * info_.output_height, 1));
         rows_.resize(info_.output_height);
         for (JDIMENSION row = 0; row < info_.output_height; ++row)
             rows_[row] = pixels + row * stride;
