@@ -233,30 +233,28 @@ void JpegWindowClose(BitWindow& w)
     w = {0, 0, 0, 0, s.cursor, s.cursor, 0, false, w.transform};
 }
 
-// Tops the window up towards 56 bits or more from the next eight data bytes,
-// those in front of the first 0xFF, whatever it holds: no test of its count
-// or of the bytes to mispredict. Nothing when fewer than eight bytes remain.
-inline void JpegWindowTopUp(BitWindow& w, std::uint64_t& bits, std::uint32_t& count)
+// Tops the window up to 56 bits or more from the next eight data bytes when
+// none of them is 0xFF, the common case, whatever it holds: no test of its
+// count to mispredict, and the bytes taken do not wait on the bytes read.
+// False, with nothing done, otherwise.
+inline bool JpegWindowTopUp(BitWindow& w, std::uint64_t& bits, std::uint32_t& count)
 {
     const JpegDecoderState& s = jpegState;
     if (w.next > s.dataSize || s.dataSize - w.next < 8)
-        return;
+        return false;
     std::uint64_t word = 0;
     std::memcpy(&word, s.data + w.next, 8);
     if constexpr (std::endian::native == std::endian::little)
         word = __builtin_bswap64(word);
     std::uint64_t inverted = ~word;  // a zero byte here is an 0xFF there
-    // The top bit of each byte that is 0xFF, and maybe of bytes in front of
-    // one (the borrow), which only stops the top-up early.
-    std::uint64_t marks = (inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull;
-    // | 1: no zero test (a branch without lzcnt); room is 7 bytes at most anyway.
-    std::uint32_t clear = static_cast<std::uint32_t>(std::countl_zero(marks | 1)) >> 3;
-    std::uint32_t room = (63 - count) >> 3;
-    std::uint32_t bytes = clear < room ? clear : room;
+    if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) != 0)
+        return false;
+    std::uint32_t bytes = (63 - count) >> 3;
     bits |= (word >> count) & ~(~std::uint64_t{0} >> (count + 8 * bytes));
     count += 8 * bytes;
     w.filled += 8 * bytes;
     w.next += bytes;
+    return true;
 }
 
 // Takes `count` bits.
@@ -412,8 +410,7 @@ void JpegDecodeBlockScalar(BitWindow& w, std::int16_t* samples, std::uint16_t dc
     std::uint64_t bits = w.bits;
     std::uint32_t count = w.count;
     while (k < 64) {
-        if (w.growing) {
-            JpegWindowTopUp(w, bits, count);
+        if (w.growing && !JpegWindowTopUp(w, bits, count)) {
             if (count <= 32) {
                 // An 0xFF, a marker or the end of the data ahead: byte by byte.
                 w.bits = bits;
