@@ -388,6 +388,22 @@ inline void JpegZeroBlock(std::int16_t* coefficients, std::index_sequence<kWord.
     (std::memcpy(coefficients + 4 * kWord, &zero, sizeof zero), ...);
 }
 
+// Takes the coefficient of a look-up entry (not 0): its bits, its run and its
+// value, stored at the position the run reaches. False when the block ends.
+__attribute__((always_inline)) inline bool JpegTakeCoefficient(std::int32_t entry, std::uint64_t& bits,
+                                                                std::uint32_t& count, std::uint32_t& k,
+                                                                std::int16_t* coefficients)
+{
+    bits <<= entry & 0xFF;
+    count -= entry & 0xFF;
+    k += (entry >> 8) & 0x7F;
+    if (k >= 64)
+        return false;
+    coefficients[kNatural.index[k]] = static_cast<std::int16_t>(entry >> 16);
+    ++k;
+    return true;
+}
+
 // One block, as JpegDecodeBlock decodes it but through the window's
 // transform, with the window open before and after.
 void JpegDecodeBlockScalar(BitWindow& w, std::int16_t* samples, std::uint16_t dcSelector,
@@ -410,39 +426,25 @@ void JpegDecodeBlockScalar(BitWindow& w, std::int16_t* samples, std::uint16_t dc
     std::uint64_t bits = w.bits;
     std::uint32_t count = w.count;
     while (k < 64) {
-        if (w.growing && !JpegWindowTopUp(w, bits, count)) {
-            if (count <= 32) {
-                // An 0xFF, a marker or the end of the data ahead: byte by byte.
-                w.bits = bits;
-                w.count = count;
-                JpegWindowFill(w);
-                bits = w.bits;
-                count = w.count;
-            }
+        if (w.growing && !JpegWindowTopUp(w, bits, count) && count <= 32) {
+            // An 0xFF, a marker or the end of the data ahead: byte by byte.
+            w.bits = bits;
+            w.count = count;
+            JpegWindowFill(w);
+            bits = w.bits;
+            count = w.count;
         }
         // A coefficient whose code and magnitude fit the look-up, the common
         // case; with more than 32 bits ahead they end well short of the window's end.
         std::int32_t entry = derived.coefficient[bits >> (64 - kLookupBits)];
         if (entry != 0 && count > 32) {
-            bits <<= entry & 0xFF;
-            count -= entry & 0xFF;
-            k += (entry >> 8) & 0x7F;
-            if (k >= 64)
+            if (!JpegTakeCoefficient(entry, bits, count, k, coefficients))
                 break;
-            coefficients[kNatural.index[k]] = static_cast<std::int16_t>(entry >> 16);
             anyAc = true;
-            ++k;
-            // A second one on the same top-up: it took at most kLookupBits.
+            // A second one on the same top-up: the first took at most kLookupBits.
             entry = derived.coefficient[bits >> (64 - kLookupBits)];
-            if (k < 64 && entry != 0 && count > 32) {
-                bits <<= entry & 0xFF;
-                count -= entry & 0xFF;
-                k += (entry >> 8) & 0x7F;
-                if (k >= 64)
-                    break;
-                coefficients[kNatural.index[k]] = static_cast<std::int16_t>(entry >> 16);
-                ++k;
-            }
+            if (k < 64 && entry != 0 && count > 32 && !JpegTakeCoefficient(entry, bits, count, k, coefficients))
+                break;
             continue;
         }
         w.bits = bits;
