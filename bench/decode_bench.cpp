@@ -4,9 +4,12 @@
 // Reported: MP/s per decoder and picture, and, at the end, the ratio of this
 // decoder to each other one in the same run.
 //
-//   jpeg-bench [benchmark flags]          the benchmarks (scripts/bench.sh)
+//   jpeg-bench [--photos DIR] [benchmark flags]
+//                                          the benchmarks (scripts/bench.sh), with
+//                                          DIR's photographs when given
 //   jpeg-bench --callgrind DECODER PICTURE one decode, instrumented for
-//                                          callgrind (scripts/bench-callgrind.sh)
+//                                          callgrind (scripts/bench-callgrind.sh);
+//                                          PICTURE may be a .jpg file
 //   jpeg-bench --write PICTURE FILE        writes one of the pictures to FILE
 #include <algorithm>
 #include <cstdio>
@@ -27,6 +30,7 @@
 #endif
 
 #include "bench/stb_decoders.h"
+#include "bench/bench_photos.h"
 #include "bench/bench_pictures.h"
 #include "jpeg/alloc.h"
 #include "jpeg/decode_jpeg.h"
@@ -96,7 +100,9 @@ public:
         }
         jpeg_start_decompress(&info_);
         std::size_t stride = std::size_t{info_.output_width} * 4;
-        auto* pixels = static_cast<std::uint8_t*>(std::malloc(stride * info_.output_height));
+        // Zero-filled, as this decoder's block is (calloc here, LocalAlloc with
+        // LMEM_ZEROINIT in the DLL): both pay for a fresh buffer alike.
+        auto* pixels = static_cast<std::uint8_t*>(std::calloc(stride * info_.output_height, 1));
         rows_.resize(info_.output_height);
         for (JDIMENSION row = 0; row < info_.output_height; ++row)
             rows_[row] = pixels + row * stride;
@@ -353,7 +359,15 @@ int RunCallgrind(const char* decoderName, const char* pictureName)
     for (const auto& d : kDecoders)
         if (std::strcmp(d.name, decoderName) == 0)
             decoder = &d.decoder;
-    std::vector<BenchPicture> pictures = MakeBenchPictures(pictureName);
+    std::string file = pictureName;
+    std::vector<BenchPicture> pictures;
+    if (file.size() > 4 && file.compare(file.size() - 4, 4, ".jpg") == 0) {
+        pictures.emplace_back();
+        if (!LoadPhoto(file, file, &pictures[0]))
+            return 1;
+    } else {
+        pictures = MakeBenchPictures(pictureName);
+    }
     if (!decoder || pictures.empty()) {
         std::fprintf(stderr, "jpeg-bench: unknown decoder '%s' or picture '%s'\n", decoderName, pictureName);
         return 2;
@@ -410,12 +424,21 @@ int main(int argc, char** argv)
         return WritePicture(argv[2], argv[3]);
     }
 
+    std::string photos;
+    if (argc >= 3 && std::strcmp(argv[1], "--photos") == 0) {
+        photos = argv[2];
+        argv[2] = argv[0];
+        argc -= 2;
+        argv += 2;
+    }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 2;
     // The path this processor runs by default, before any is forced.
     std::string self = std::string("this-") + JpegPathName(JpegActivePath());
     std::vector<BenchPicture> pictures = MakeBenchPictures();
+    if (!photos.empty() && !LoadPhotos(photos, &pictures))
+        return 1;
     if (!CheckDecoders(pictures))
         return 1;
     RegisterDecodes(pictures);

@@ -7,6 +7,7 @@
 // canonical, the reference functions decode.
 #include <bit>
 #include <cstring>
+#include <utility>
 
 #include "jpeg/jpeg_kernels.h"
 #include "jpeg/jpeg_state.h"
@@ -25,8 +26,10 @@ struct DerivedTable {
     // code they begin with, the first such entry; 0 when no code of up to
     // kLookupBits bits matches.
     std::uint16_t lookup[kLookupSize];
-    // For AC tables, when a code of size s > 0 and its magnitude bits fit in
-    // those bits: (value << 16) | (run << 8) | (length + s); else 0.
+    // When a code and its magnitude bits fit in those bits: (value << 16) |
+    // (step << 8) | (length + size). For AC the step is the run, 64 for EOB
+    // and the unused symbols 0x10..0xE0 (the block ends), 15 for ZRL (a zero
+    // stored 15 on); for DC it is 0 and the value the difference. Else 0.
     std::int32_t coefficient[kLookupSize];
     // Codes of 12 to 16 bits: those the search can reach at length l are
     // the consecutive codes first[l] + i, symbol values[offset[l] + i], when
@@ -72,12 +75,15 @@ void JpegBuildDerivedTable(const HuffmanTable& table, bool ac, DerivedTable& der
     }
 
     std::memset(derived.coefficient, 0, sizeof derived.coefficient);
-    for (std::uint32_t p = 0; ac && p < kLookupSize; ++p) {
+    for (std::uint32_t p = 0; p < kLookupSize; ++p) {
         std::uint32_t length = derived.lookup[p] >> 8;
-        std::uint32_t run = (derived.lookup[p] >> 4) & 0x0F;
-        std::uint32_t size = derived.lookup[p] & 0x0F;
-        if (length == 0 || size == 0 || length + size > kLookupBits)
+        std::uint32_t symbol = derived.lookup[p] & 0xFF;
+        std::uint32_t run = ac ? symbol >> 4 : 0;
+        std::uint32_t size = ac ? symbol & 0x0F : symbol;
+        if (length == 0 || size > 16 || length + size > kLookupBits)
             continue;
+        if (ac && size == 0)
+            run = run == 15 ? 15 : 64;
         std::uint32_t bits = (p >> (kLookupBits - length - size)) & ((1u << size) - 1);
         auto value = static_cast<std::uint16_t>(JpegExtend(bits, size));
         derived.coefficient[p] = static_cast<std::int32_t>((std::uint32_t{value} << 16) | (run << 8) | (length + size));
@@ -147,7 +153,8 @@ bool JpegWindowStop(std::uint32_t at)
     return code == 0xD9 || (code & 0xF8) == 0xD0;
 }
 
-// Appends data bytes until more than 56 bits are held or the window stops.
+// Appends data bytes until 56 bits or more are held, never 64 (the top-up
+// shifts by the count), or the window stops.
 void JpegWindowFill(BitWindow& w)
 {
     const JpegDecoderState& s = jpegState;
@@ -167,7 +174,7 @@ void JpegWindowFill(BitWindow& w)
             return;
         }
     }
-    while (w.count <= 56) {
+    while (w.count < 56) {
         if (JpegWindowStop(w.next)) {
             w.growing = false;
             return;
@@ -224,6 +231,30 @@ void JpegWindowClose(BitWindow& w)
     s.currentByte = static_cast<std::uint8_t>((w.bits >> 56) & (0xFFu << takenOfByte));
     s.bitMask = static_cast<std::uint8_t>(0x80u >> takenOfByte);
     w = {0, 0, 0, 0, s.cursor, s.cursor, 0, false, w.transform};
+}
+
+// Tops the window up to 56 bits or more from the next eight data bytes when
+// none of them is 0xFF, the common case, whatever it holds: no test of its
+// count to mispredict, and the bytes taken do not wait on the bytes read.
+// False, with nothing done, otherwise.
+inline bool JpegWindowTopUp(BitWindow& w, std::uint64_t& bits, std::uint32_t& count)
+{
+    const JpegDecoderState& s = jpegState;
+    if (w.next > s.dataSize || s.dataSize - w.next < 8)
+        return false;
+    std::uint64_t word = 0;
+    std::memcpy(&word, s.data + w.next, 8);
+    if constexpr (std::endian::native == std::endian::little)
+        word = __builtin_bswap64(word);
+    std::uint64_t inverted = ~word;  // a zero byte here is an 0xFF there
+    if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) != 0)
+        return false;
+    std::uint32_t bytes = (63 - count) >> 3;
+    bits |= (word >> count) & ~(~std::uint64_t{0} >> (count + 8 * bytes));
+    count += 8 * bytes;
+    w.filled += 8 * bytes;
+    w.next += bytes;
+    return true;
 }
 
 // Takes `count` bits.
@@ -327,14 +358,50 @@ bool JpegWindowReopen(BitWindow& w, std::int16_t* samples, std::uint16_t quantSe
 inline void JpegDecodeDcScalar(BitWindow& w, std::uint16_t dcSelector, std::int16_t* predictor,
                                std::int16_t* coefficients)
 {
-    std::int16_t difference;
     std::uint32_t dc = dcSelector != 0;
-    std::uint16_t t = JpegWindowSymbol(w, jpegState.dcTables[dc], dcDerived[dc], 0xFF, &difference);
+    if (w.count <= 32 && w.growing)
+        JpegWindowFill(w);
+    // A code and magnitude that fit the look-up, as for AC coefficients.
+    std::int32_t entry = dcDerived[dc].coefficient[w.bits >> (64 - kLookupBits)];
+    std::int16_t difference;
+    std::uint16_t t = 0;
+    if (entry != 0 && w.count > 32) {
+        JpegWindowTake(w, entry & 0xFF);
+        difference = static_cast<std::int16_t>(entry >> 16);
+    } else {
+        t = JpegWindowSymbol(w, jpegState.dcTables[dc], dcDerived[dc], 0xFF, &difference);
+    }
     if (t != kNoSymbol) {
         *predictor = static_cast<std::int16_t>(static_cast<std::uint16_t>(*predictor) +
                                                static_cast<std::uint16_t>(difference));
         coefficients[0] = *predictor;
     }
+}
+
+// Zeroes a block of coefficients with sixteen 8-byte stores, which the
+// compiler pairs into vector stores; `= {}` became rep stos, one simulated
+// misprediction and a slow start per block.
+template <std::size_t... kWord>
+inline void JpegZeroBlock(std::int16_t* coefficients, std::index_sequence<kWord...>)
+{
+    const std::uint64_t zero = 0;
+    (std::memcpy(coefficients + 4 * kWord, &zero, sizeof zero), ...);
+}
+
+// Takes the coefficient of a look-up entry (not 0): its bits, its run and its
+// value, stored at the position the run reaches. False when the block ends.
+__attribute__((always_inline)) inline bool JpegTakeCoefficient(std::int32_t entry, std::uint64_t& bits,
+                                                                std::uint32_t& count, std::uint32_t& k,
+                                                                std::int16_t* coefficients)
+{
+    bits <<= entry & 0xFF;
+    count -= entry & 0xFF;
+    k += (entry >> 8) & 0x7F;
+    if (k >= 64)
+        return false;
+    coefficients[kNatural.index[k]] = static_cast<std::int16_t>(entry >> 16);
+    ++k;
+    return true;
 }
 
 // One block, as JpegDecodeBlock decodes it but through the window's
@@ -345,7 +412,8 @@ void JpegDecodeBlockScalar(BitWindow& w, std::int16_t* samples, std::uint16_t dc
     const JpegDecoderState& s = jpegState;
     if (w.count == 0 && !JpegWindowReopen(w, samples, quantSelector, *predictor))
         return;
-    std::int16_t coefficients[64] = {};
+    std::int16_t coefficients[64];
+    JpegZeroBlock(coefficients, std::make_index_sequence<16>());
     bool anyAc = false;
     JpegDecodeDcScalar(w, dcSelector, predictor, coefficients);
 
@@ -358,7 +426,8 @@ void JpegDecodeBlockScalar(BitWindow& w, std::int16_t* samples, std::uint16_t dc
     std::uint64_t bits = w.bits;
     std::uint32_t count = w.count;
     while (k < 64) {
-        if (count <= 32 && w.growing) {
+        if (w.growing && !JpegWindowTopUp(w, bits, count) && count <= 32) {
+            // An 0xFF, a marker or the end of the data ahead: byte by byte.
             w.bits = bits;
             w.count = count;
             JpegWindowFill(w);
@@ -369,14 +438,13 @@ void JpegDecodeBlockScalar(BitWindow& w, std::int16_t* samples, std::uint16_t dc
         // case; with more than 32 bits ahead they end well short of the window's end.
         std::int32_t entry = derived.coefficient[bits >> (64 - kLookupBits)];
         if (entry != 0 && count > 32) {
-            bits <<= entry & 0xFF;
-            count -= entry & 0xFF;
-            k += (entry >> 8) & 0x0F;
-            if (k >= 64)
+            if (!JpegTakeCoefficient(entry, bits, count, k, coefficients))
                 break;
-            coefficients[kNatural.index[k]] = static_cast<std::int16_t>(entry >> 16);
             anyAc = true;
-            ++k;
+            // A second one on the same top-up: the first took at most kLookupBits.
+            entry = derived.coefficient[bits >> (64 - kLookupBits)];
+            if (k < 64 && entry != 0 && count > 32 && !JpegTakeCoefficient(entry, bits, count, k, coefficients))
+                break;
             continue;
         }
         w.bits = bits;
@@ -430,8 +498,15 @@ void JpegDecodeMcuScalar(const McuLayout& layout, JpegTransformKernel transform,
     BitWindow w;
     w.transform = transform;
     JpegWindowOpen(w);
-    for (std::uint32_t b = 0; b < layout.lumaBlocks; ++b)
-        JpegDecodeBlockScalar(w, luma + 64 * b, s.yDcSelector, s.yAcSelector, s.yQuantSelector, &predictors.y);
+    // One to four luma blocks without a loop, whose exit the predictor
+    // simulated by callgrind missed once per MCU.
+    JpegDecodeBlockScalar(w, luma, s.yDcSelector, s.yAcSelector, s.yQuantSelector, &predictors.y);
+    if (layout.lumaBlocks > 1)
+        JpegDecodeBlockScalar(w, luma + 64, s.yDcSelector, s.yAcSelector, s.yQuantSelector, &predictors.y);
+    if (layout.lumaBlocks > 2) {
+        JpegDecodeBlockScalar(w, luma + 128, s.yDcSelector, s.yAcSelector, s.yQuantSelector, &predictors.y);
+        JpegDecodeBlockScalar(w, luma + 192, s.yDcSelector, s.yAcSelector, s.yQuantSelector, &predictors.y);
+    }
     if (layout.colour) {
         JpegDecodeBlockScalar(w, cb, s.chromaDcSelector, s.chromaAcSelector, s.chromaQuantSelector, &predictors.cb);
         JpegDecodeBlockScalar(w, cr, s.chromaDcSelector, s.chromaAcSelector, s.chromaQuantSelector, &predictors.cr);

@@ -4,8 +4,12 @@
 # it twice, with libjpeg-turbo's SIMD code and with its scalar code
 # (JSIMD_FORCENONE=1); each run interleaves REPETITIONS (default 5) repetitions
 # of every benchmark at random. Prints a markdown table of median MP/s and of
-# this decoder's ratios, each ratio taken within one run. PICTURE_REGEX picks
-# pictures (e.g. 1920x1080_420) and skips the start-up part.
+# this decoder's ratios, each ratio taken within one run. Then, in a third
+# run, the photographs of scripts/fetch-photos.sh (fetched into build/photos
+# when missing) with this decoder's paths and libjpeg-turbo's defaults: a
+# table, the geometric mean of the time ratios and the worst picture.
+# PICTURE_REGEX picks pictures (e.g. 1920x1080_420, photo-LadyBird) and skips
+# the start-up part.
 # Start-up latency: builds splash.dll and bench/startup-latency.exe (preset
 # bench-win32) and times, under Wine, the bundled picture and a
 # 1920x1080 one from mainDLLInit to the splash drawn, phase by phase.
@@ -21,20 +25,26 @@ fail() { echo "bench: $*" >&2; exit 1; }
 mkdir -p "$build"
 cmake --workflow --preset bench >"$build/build.log" 2>&1 || fail "build failed, see $build/build.log"
 
+photos=build/photos
+scripts/fetch-photos.sh "$photos" || exit 1
+
 run() {  # run NAME DECODER_REGEX [ENV...]
-  local name=$1 decoders=$2; shift 2
-  env "$@" "$build/bench/jpeg-bench" \
+  local name=$1 decoders=$2 folder=(); shift 2
+  [[ $name == photos ]] && folder=(--photos "$photos")
+  env "$@" "$build/bench/jpeg-bench" "${folder[@]}" \
     --benchmark_filter="^($decoders)/.*($pictures)" \
     --benchmark_repetitions="$repetitions" --benchmark_enable_random_interleaving=true \
     --benchmark_min_time=0.2 --benchmark_report_aggregates_only=true \
     --benchmark_out="$build/$name.json" --benchmark_out_format=json \
     >"$build/$name.log" 2>&1 || fail "jpeg-bench ($name) failed, see $build/$name.log"
 }
+commit=$(git rev-parse --short HEAD)
+git diff --quiet HEAD -- jpeg || commit="$commit + uncommitted jpeg/ changes"
+# Drawn pictures unless the pattern names photographs only.
+if [[ $pictures != photo* ]]; then
 run simd 'this-scalar|this-sse2|this-avx2|reference|turbo|turbo-fast|stb-scalar|stb-simd'
 run scalar 'this-scalar|turbo-fast' JSIMD_FORCENONE=1
 
-commit=$(git rev-parse --short HEAD)
-git diff --quiet HEAD -- jpeg || commit="$commit + uncommitted jpeg/ changes"
 python3 - "$build/simd.json" "$build/scalar.json" "$commit" <<'PY'
 import json, sys
 
@@ -88,6 +98,47 @@ if simd.get((best, plain)) and simd.get((best, rst)):
     print(f"Restart marker after every MCU row, 1920x1080 4:2:0, time added: this decoder {cost(simd, best)}, "
           f"its scalar path {cost(scalar, 'this-scalar')}, scalar libjpeg-turbo fast {cost(scalar, 'turbo-fast')}.")
 PY
+fi
+
+if ls "$photos" | sed 's/^/photo-/' | grep -Eq "$pictures"; then
+run photos "this-scalar|this-sse2|this-avx2|turbo"
+echo
+python3 - "$build/photos.json" "$commit" <<'PY'
+import json, math, sys
+
+data = json.load(open(sys.argv[1]))
+mp = {}
+for b in data["benchmarks"]:
+    if b.get("aggregate_name") == "median" or b.get("run_type") == "iteration" and b.get("repetitions", 1) == 1:
+        decoder, picture = b["run_name"].split("/", 1)
+        if picture.startswith("photo-"):
+            mp[(decoder, picture)] = b["MP/s"]
+context = data["context"]
+best = next(path for path in ("this-avx2", "this-sse2", "this-scalar") if any(d == path for d, _ in mp))
+pictures = sorted({p for _, p in mp})
+def cell(value, digits=1):
+    return f"{value:.{digits}f}" if value else "-"
+print("| photograph | bits/pixel | this, scalar | this, SSE2 | this, AVX2 | libjpeg-turbo | time this / turbo |")
+print("|---|--:|--:|--:|--:|--:|--:|")
+ratios = {}
+for p in pictures:
+    width, height = map(int, p.split("_")[1].split("x"))
+    bits = int(context.get("bytes " + p, 0)) * 8 / (width * height)
+    this, turbo = mp.get((best, p)), mp.get(("turbo", p))
+    if this and turbo:
+        ratios[p] = turbo / this  # a time ratio: below 1 is faster than libjpeg-turbo
+    print(f"| {p[len('photo-'):]} | {bits:.2f} | {cell(mp.get(('this-scalar', p)))} | {cell(mp.get(('this-sse2', p)))} "
+          f"| {cell(mp.get(('this-avx2', p)))} | {cell(turbo)} | {cell(ratios.get(p), 2)} |")
+print()
+if ratios:
+    mean = math.exp(sum(math.log(r) for r in ratios.values()) / len(ratios))
+    worst = max(ratios, key=ratios.get)
+    print(f"Photographs: time of one decode, this decoder ({best}) / libjpeg-turbo with SIMD, medians of interleaved "
+          f"repetitions: geometric mean {mean:.3f} over {len(ratios)} pictures, worst {ratios[worst]:.3f} "
+          f"({worst[len('photo-'):]}); this decoder at {sys.argv[2]}, load average "
+          f"{context.get('load_avg', ['?'])[0]:.1f} at the start.")
+PY
+fi
 [[ $startup == yes ]] || exit 0
 
 # Start-up under Wine: each picture as prelude.jpg in its own folder, beside

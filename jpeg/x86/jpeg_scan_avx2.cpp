@@ -99,6 +99,9 @@ JPEG_AVX2 void StoreWideMcu(std::uint32_t rows, std::uint32_t columns, std::uint
         Widen(t.red, &widened[0].red, &widened[1].red);
         Widen(t.green, &widened[0].green, &widened[1].green);
         Widen(t.blue, &widened[0].blue, &widened[1].blue);
+        // Unrolled: the inner loop's exit cost a simulated misprediction per
+        // chroma row pair, four per 4:2:0 MCU.
+#pragma GCC unroll 4
         for (std::uint32_t i = 0; i < 2 * kRowsPerChroma; ++i) {
             std::uint32_t row = chromaRow * kRowsPerChroma + i;
             if (row >= rows)
