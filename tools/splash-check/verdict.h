@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "decoder_model.h"
+#include "decoder_record.h"
 #include "jpeg_structure.h"
 #include "warning_table.h"
 
