@@ -1,42 +1,12 @@
 // Checks of the quantisation and Huffman tables: how many, which indexes, the
 // ones the decoder passes over, and the ones it decodes the scan with.
 #include <algorithm>
-#include <cstring>
 
 #include "checks.h"
+#include "table_reader.h"
 
 namespace splash {
 namespace {
-
-// Same table contents at two record offsets (the index nibble aside).
-bool SameQuant(std::span<const std::uint8_t> bytes, std::int64_t a, std::int64_t b)
-{
-    if (a < 0 || b < 0)
-        return a == b;
-    if (a == b)
-        return true;
-    std::size_t n = (bytes[a] >> 4) == 0 ? 64 : 128;
-    if (std::size_t(a) + 1 + n > bytes.size() || std::size_t(b) + 1 + n > bytes.size())
-        return false;
-    return (bytes[a] >> 4) == (bytes[b] >> 4) && std::memcmp(&bytes[a + 1], &bytes[b + 1], n) == 0;
-}
-
-bool SameHuffman(std::span<const std::uint8_t> bytes, std::int64_t a, std::int64_t b)
-{
-    if (a < 0 || b < 0)
-        return a == b;
-    if (a == b)
-        return true;
-    if (std::size_t(a) + 17 > bytes.size() || std::size_t(b) + 17 > bytes.size())
-        return false;
-    std::size_t total = 0;
-    for (int i = 1; i <= 16; ++i)
-        total += bytes[a + i];
-    std::size_t n = 16 + total;
-    if (std::size_t(a) + 1 + n > bytes.size() || std::size_t(b) + 1 + n > bytes.size())
-        return false;
-    return std::memcmp(&bytes[a + 1], &bytes[b + 1], n) == 0;
-}
 
 // The frame component a scan component names; null when there is none.
 const FrameComponent* FrameComponentOf(const FrameInfo& frame, std::uint8_t id)
@@ -144,9 +114,9 @@ void CheckTablesUsed(const Facts& f, Findings& out)
             continue;
         }
         const TablesInForce& named = f.firstScan->tables;
-        differ |= !SameQuant(f.bytes, q, InForce(named.quant, fc->quantSelector)) ||
-                  !SameHuffman(f.bytes, dc, InForce(named.dc, c.dcSelector)) ||
-                  !SameHuffman(f.bytes, ac, InForce(named.ac, c.acSelector));
+        differ |= !SameQuantTable(f.bytes, q, InForce(named.quant, fc->quantSelector)) ||
+                  !SameHuffmanTable(f.bytes, dc, InForce(named.dc, c.dcSelector)) ||
+                  !SameHuffmanTable(f.bytes, ac, InForce(named.ac, c.acSelector));
     }
     if (differ)
         out.Add(Warn::TablesDiffer,
