@@ -71,10 +71,13 @@ def cases(work):
     alpha.save(path("alpha.png"))
     flat = Image.alpha_composite(Image.new("RGBA", alpha.size, (0x33, 0x66, 0xCC, 255)), alpha).convert("RGB")
     out.append(("alpha.png onto 3366CC", path("alpha.png"), ["--background", "3366CC"], flat, 0))
-    exif = Image.Exif()
-    exif[0x0112] = 6
-    base.save(path("rotated.jpg"), "JPEG", quality=95, exif=exif.tobytes())
-    out.append(("rotated.jpg, EXIF 6", path("rotated.jpg"), [], ImageOps.exif_transpose(Image.open(path("rotated.jpg"))), 0))
+    # Every orientation: four quadrants on a wider than high picture tell all eight apart.
+    for orientation in range(1, 9):
+        exif = Image.Exif()
+        exif[0x0112] = orientation
+        name = f"rotated{orientation}.jpg"
+        base.save(path(name), "JPEG", quality=95, exif=exif.tobytes())
+        out.append((f"{name}, EXIF {orientation}", path(name), [], ImageOps.exif_transpose(Image.open(path(name))), 0))
     wide = quadrants(2400, 600)
     wide.save(path("wide.png"))
     out.append(("wide.png, default box", path("wide.png"), [], wide.resize((1920, 480), Image.LANCZOS), 0))
@@ -151,6 +154,9 @@ def main():
                 problems.append("no PSNR of 30 dB or more")
             if ("scaled: " in stdout) != (expected.size != Image.open(source).size and "EXIF" not in name):
                 problems.append("says it scaled when it did not, or the reverse")
+            turned = "EXIF" in name and not name.endswith("EXIF 1")
+            if ("orientation: EXIF" in stdout) != turned:
+                problems.append("says it turned the picture when it did not, or the reverse")
             if not os.path.exists(output):
                 problems.append("no file written")
             else:
