@@ -223,7 +223,7 @@ TEST(RobustnessTest, EveryPrefixOfAPictureGivesAReportOfItsOwnBytes)
 }
 
 // Hand-built scans: a run that reaches position 64 (the decoder ends the
-// block there and reads no magnitude bits) is damage; tables of index 3 are walked.
+// block there and reads no magnitude bits) is damage; tables of index 3 are walked, of 4 not.
 TEST(StructureTest, WalksHandBuiltScansBlockByBlock)
 {
     using namespace jpegtest;
@@ -239,13 +239,15 @@ TEST(StructureTest, WalksHandBuiltScansBlockByBlock)
         return StreamBuilder().Soi().Dqt({FlatQuant(0, 1)}).Dht({TestDcTable(tables >> 4), TestAcTable(tables & 15)})
             .Sof0(16, 8, {{1, 0x11, 0}}).Sos({{1, tables}}).Add(bits.Finish()).Eoi().bytes();
     };
-    for (auto [tables, lastRun, damaged] : {std::tuple{0x00, 64, true}, {0x00, 63, false}, {0x33, 63, false}}) {
+    // Index 4 names no table (there are four, 0..3): that scan is not walked.
+    for (auto [tables, lastRun, walked, damaged] : {std::tuple{0x00, 64, true, true}, {0x00, 63, true, false},
+                                                    {0x33, 63, true, false}, {0x40, 63, false, false}}) {
         SCOPED_TRACE(testing::Message() << "tables " << tables << ", run to " << lastRun);
         JpegStructure s = ReadJpegStructure(grey(static_cast<std::uint8_t>(tables), lastRun));
         ASSERT_EQ(s.scans.size(), 1u);
-        EXPECT_TRUE(s.scans[0].mcusCounted);
+        EXPECT_EQ(s.scans[0].mcusCounted, walked);
         EXPECT_EQ(s.scans[0].dataDamaged, damaged);
-        EXPECT_EQ(s.scans[0].mcusDecoded, damaged ? 0u : 2u);
+        EXPECT_EQ(s.scans[0].mcusDecoded, walked && !damaged ? 2u : 0u);
     }
 
     // An interval that does not decode, with bytes behind the bad code: the
