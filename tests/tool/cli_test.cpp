@@ -14,11 +14,11 @@
 
 #include "jpeg/alloc.h"
 #include "jpeg/decode_jpeg.h"
-#include "test_pictures.h"
+#include "tests/support/test_pictures.h"
 #include "tool_runner.h"
 #include "warning_table.h"
 
-namespace splash_test {
+namespace testsupport {
 namespace {
 
 TEST(CommandLineTest, UsageAndInputErrorsExitTwoWithOneLine)
@@ -182,4 +182,4 @@ TEST(CommandLineTest, EmptyAndGarbageFilesGetAVerdictNotACrash)
 }
 
 }  // namespace
-}  // namespace splash_test
+}  // namespace testsupport

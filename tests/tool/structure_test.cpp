@@ -9,12 +9,12 @@
 #include "decoder_record.h"
 #include "jpeg_structure.h"
 #include "report.h"
-#include "tests/decoder/jpeg_stream_builder.h"
-#include "test_pictures.h"
+#include "tests/support/stream_builder.h"
+#include "tests/support/test_pictures.h"
 #include "tool_runner.h"
 #include "verdict.h"
 
-namespace splash_test {
+namespace testsupport {
 namespace {
 
 using splash::FrameKind;
@@ -226,7 +226,7 @@ TEST(RobustnessTest, EveryPrefixOfAPictureGivesAReportOfItsOwnBytes)
 // block there and reads no magnitude bits) is damage; tables of index 3 are walked, of 4 not.
 TEST(StructureTest, WalksHandBuiltScansBlockByBlock)
 {
-    using namespace jpegtest;
+    using namespace testsupport;
     auto grey = [](std::uint8_t tables, int lastRun) {  // two blocks; the first ends with a run to lastRun
         BitWriter bits;
         BlockCoder b(bits);
@@ -294,4 +294,4 @@ TEST(RobustnessTest, HostileLengthsAndCountsEndTheWalk)
 }
 
 }  // namespace
-}  // namespace splash_test
+}  // namespace testsupport
