@@ -11,7 +11,7 @@
 #include <span>
 #include <string>
 
-#include "jpeg/jpeg_dispatch.h"
+#include "jpeg/jpeg_paths.h"
 #include "tests/support/checked_decode.h"
 
 inline void FailIf(const std::string& problem, const char* where)
@@ -30,7 +30,7 @@ inline void ForcePathFromEnvironment()
     const char* name = std::getenv("JPEG_PATH");
     if (name == nullptr || *name == '\0')
         return;
-    for (JpegPath path : kAllJpegPaths) {
+    for (JpegPath path : kJpegPaths) {
         if (std::string(name) == JpegPathName(path)) {
             if (!JpegForcePath(path))
                 FailIf(std::string("this processor cannot run the ") + name + " path", "JPEG_PATH");

@@ -246,7 +246,7 @@ int Natural(int k)
     }
 }
 
-// A row of grey blocks from their coefficients, through the straightforward
+// A row of grey blocks from their coefficients, through the reference
 // transform and quantisation table 0 as the decode left it.
 Check Blocks(const std::vector<Coefficients>& blocks)
 {

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "jpeg/jpeg_dispatch.h"
+#include "jpeg/jpeg_paths.h"
 #include "jpeg/jpeg_state.h"
 #include "tests/support/checked_decode.h"
 
@@ -308,7 +308,7 @@ template <typename Run>
 void ForEachPath(Run run)
 {
     const JpegPath active = JpegActivePath();
-    for (JpegPath path : kAllJpegPaths) {
+    for (JpegPath path : kJpegPaths) {
         if (JpegForcePath(path))
             run(path);
     }
