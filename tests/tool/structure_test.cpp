@@ -163,6 +163,21 @@ TEST(StructureTest, ReadsExifInBothByteOrders)
     }
 }
 
+// An IFD entry that the segment's end cuts is not read: here IFD0 claims two
+// entries, and the second, an orientation, has its value behind the segment.
+TEST(StructureTest, ReadsNoExifEntryPastTheSegment)
+{
+    Bytes payload = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 2, 0,
+                     0x00, 0x01, 3, 0, 1, 0, 0, 0, 16, 0, 0, 0,  // ImageWidth 16
+                     0x12, 0x01, 3, 0, 1, 0, 0, 0};               // orientation, cut before its value
+    EncodeOptions o;
+    o.markers = {{0xE1, payload}, {0xFE, Bytes{6, 0, 6, 0}}};
+    JpegStructure s = ReadJpegStructure(Encode(o));
+    ASSERT_EQ(s.apps.size(), 2u);
+    EXPECT_EQ(s.apps[1].kind, "Exif");
+    EXPECT_EQ(s.apps[1].exifOrientation, 0);
+}
+
 TEST(StructureTest, NamesFrameTypesByTheirMarker)
 {
     EncodeOptions progressive;
@@ -244,6 +259,10 @@ TEST(StructureTest, WalksHandBuiltScansBlockByBlock)
                                                     {0x33, 63, true, false}, {0x40, 63, false, false}}) {
         SCOPED_TRACE(testing::Message() << "tables " << tables << ", run to " << lastRun);
         JpegStructure s = ReadJpegStructure(grey(static_cast<std::uint8_t>(tables), lastRun));
+        // One DHT segment, two tables: each with exactly its own symbols.
+        ASSERT_EQ(s.huffmanTables.size(), 2u);
+        EXPECT_EQ(s.huffmanTables[0].symbols, TestDcTable(0).symbols);
+        EXPECT_EQ(s.huffmanTables[1].symbols, TestAcTable(0).symbols);
         ASSERT_EQ(s.scans.size(), 1u);
         EXPECT_EQ(s.scans[0].mcusCounted, walked);
         EXPECT_EQ(s.scans[0].dataDamaged, damaged);
