@@ -73,12 +73,18 @@ def cases(work):
     alpha.save(path("alpha.png"))
     flat = Image.alpha_composite(Image.new("RGBA", alpha.size, (0x33, 0x66, 0xCC, 255)), alpha).convert("RGB")
     out.append(("alpha.png onto 3366CC", path("alpha.png"), ["--background", "3366CC"], flat, 0))
-    # Every orientation: four quadrants on a wider than high picture tell all eight apart.
+    # Every orientation: four quadrants on a wider than high picture tell all eight
+    # apart; a grid of 1-pixel lines tells a turn one pixel off.
+    gridded = quadrants(128, 96)
+    for i in range(3, 128, 8):
+        ImageDraw.Draw(gridded).line([(i, 0), (i, 95)], fill=(150, 150, 150))
+    for i in range(5, 96, 8):
+        ImageDraw.Draw(gridded).line([(0, i), (127, i)], fill=(110, 110, 110))
     for orientation in range(1, 9):
         exif = Image.Exif()
         exif[0x0112] = orientation
         name = f"rotated{orientation}.jpg"
-        base.save(path(name), "JPEG", quality=95, exif=exif.tobytes())
+        gridded.save(path(name), "JPEG", quality=95, exif=exif.tobytes())
         out.append((f"{name}, EXIF {orientation}", path(name), [], ImageOps.exif_transpose(Image.open(path(name))), 0))
     wide = quadrants(2400, 600)
     wide.save(path("wide.png"))
