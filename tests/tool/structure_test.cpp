@@ -305,6 +305,12 @@ TEST(RobustnessTest, HostileLengthsAndCountsEndTheWalk)
     s = ReadJpegStructure(many);
     EXPECT_EQ(s.markers.size(), splash::kMaxListed);
     EXPECT_EQ(splash::RunDecoder(many).view.actions.size(), splash::kMaxListed);
+    // A scan that starts past the decoder's record of markers is still found.
+    Bytes picture = Encode(Sized(16, 8));
+    many.insert(many.end(), picture.begin() + 2, picture.end());
+    splash::DecoderView v = splash::RunDecoder(many).view;
+    EXPECT_TRUE(v.scanStarted);
+    EXPECT_EQ(v.scanOffset, FindMarker(many, 0xDA));
     Bytes sos = {3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63, 0};
     s = ReadJpegStructure(Insert(soi, 2, Segment(0xDA, sos)));
     ASSERT_EQ(s.scans.size(), 1u);
