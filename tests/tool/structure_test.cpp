@@ -163,6 +163,26 @@ TEST(StructureTest, ReadsExifInBothByteOrders)
     }
 }
 
+// IFD1 giving a thumbnail length past the segment (65552, high half 1): the
+// length is cut to the segment's end, 40,000 bytes behind the thumbnail.
+TEST(StructureTest, CutsAnExifThumbnailLengthAtTheSegmentEnd)
+{
+    Bytes thumbnail = Encode(Sized(8, 8, 1));
+    for (bool motorola : {false, true}) {
+        Bytes payload = ExifPayload(1, thumbnail, motorola);
+        Bytes length = motorola ? Bytes{0x00, 0x01, 0x00, 0x10} : Bytes{0x10, 0x00, 0x01, 0x00};
+        std::copy(length.begin(), length.end(), payload.begin() + 6 + 48);  // IFD1's second entry's value
+        payload.insert(payload.end(), 40000, 0);
+        EncodeOptions o;
+        o.markers = {{0xE1, payload}};
+        JpegStructure s = ReadJpegStructure(Encode(o));
+        ASSERT_EQ(s.apps.size(), 2u);
+        ASSERT_TRUE(s.apps[1].hasThumbnail) << motorola;
+        EXPECT_EQ(s.apps[1].thumbnailOffset, s.apps[1].offset + 4 + 6 + 56) << motorola;
+        EXPECT_EQ(s.apps[1].thumbnailLength, thumbnail.size() + 40000) << motorola;
+    }
+}
+
 // An IFD entry that the segment's end cuts is not read: here IFD0 claims two
 // entries, and the second, an orientation, has its value behind the segment.
 TEST(StructureTest, ReadsNoExifEntryPastTheSegment)
