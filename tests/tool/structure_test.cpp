@@ -183,6 +183,19 @@ TEST(StructureTest, CutsAnExifThumbnailLengthAtTheSegmentEnd)
     }
 }
 
+// IFD1 pointing back at IFD0: the walk reads the two IFDs once and ends.
+TEST(StructureTest, EndsAnExifChainThatLoops)
+{
+    Bytes payload = ExifPayload(6, Encode(Sized(8, 8, 1)));
+    payload[6 + 52] = 8;  // IFD1's next-IFD offset, 0 until now
+    EncodeOptions o;
+    o.markers = {{0xE1, payload}};
+    JpegStructure s = ReadJpegStructure(Encode(o));
+    ASSERT_EQ(s.apps.size(), 2u);
+    EXPECT_EQ(s.apps[1].exifOrientation, 6);
+    EXPECT_TRUE(s.apps[1].hasThumbnail);
+}
+
 // An IFD entry that the segment's end cuts is not read: here IFD0 claims two
 // entries, and the second, an orientation, has its value behind the segment.
 TEST(StructureTest, ReadsNoExifEntryPastTheSegment)
