@@ -105,6 +105,28 @@ TEST(StructureTest, PlacesRestartMarkersByTheMcusInFrontOfThem)
     EXPECT_EQ(s.scans[0].restarts[1].afterMcus, 10u);
 }
 
+// An APP segment's kind by its number and identifier together.
+TEST(StructureTest, NamesAppSegmentsByNumberAndIdentifier)
+{
+    auto bytes = [](const std::string& text) { return Bytes(text.c_str(), text.c_str() + text.size() + 1); };  // with its NUL
+    const std::tuple<int, Bytes, std::string> cases[] = {
+        {0xE1, bytes("http://ns.adobe.com/xap/1.0/"), "XMP"},
+        {0xE1, bytes("Photoshop 3.0"), "other"},
+        {0xE2, bytes("http://ns.adobe.com/xap/1.0/"), "other"},
+        {0xE2, bytes("ICC_PROFILE"), "ICC_PROFILE"},
+        {0xE1, bytes("ICC_PROFILE"), "other"},
+        {0xE2, bytes("Exif"), "other"},
+        {0xEE, bytes("Adobe"), "Adobe"},
+    };
+    for (const auto& [code, payload, kind] : cases) {
+        EncodeOptions o;
+        o.markers = {{code, payload}};
+        JpegStructure s = ReadJpegStructure(Encode(o));
+        ASSERT_EQ(s.apps.size(), 2u) << kind;
+        EXPECT_EQ(s.apps[1].kind, kind) << code;
+    }
+}
+
 TEST(StructureTest, ReadsAppSegmentsCommentsAndTrailingBytes)
 {
     Bytes thumbnail = Encode(Sized(16, 8));
