@@ -60,7 +60,25 @@ TEST(CommandLineTest, QuietPrintsOnlyTheVerdictLineOfTheFullReport)
         EXPECT_EQ(text.out.substr(text.out.size() - quiet.out.size()), quiet.out);
         EXPECT_EQ(text.out.rfind("file: ", 0), 0u);
         EXPECT_NE(text.out.find("decode: result 1"), std::string::npos);
+        // The text lists the markers the JSON lists, and no more.
+        std::string markers = "\n  markers:";
+        const Json report = ParseReport(json.out);
+        for (const Json& m : report["structure"]["markers"])
+            markers += " " + m["name"].get<std::string>() + "@" + std::to_string(m["offset"].get<long>());
+        EXPECT_NE(text.out.find(markers + "\n"), std::string::npos) << markers;
     }
+}
+
+// A file name that is not ASCII: each of its bytes prints as one \u00XX escape.
+TEST(CommandLineTest, JsonEscapesEachByteOfAFileName)
+{
+    std::string path = WriteTempFile(Encode(Sized(16, 8)), "pr\xC3\xA9 \x7F.jpg");
+    ToolRun run = RunTool("'" + path + "' --json");
+    EXPECT_NE(run.out.find("pr\\u00c3\\u00a9 \\u007f.jpg\""), std::string::npos) << run.out;
+    std::string latin1;  // the path's bytes as code points, in UTF-8
+    for (unsigned char c : path)
+        latin1 += c < 0x80 ? std::string(1, char(c)) : std::string{char(0xC0 | (c >> 6)), char(0x80 | (c & 0x3F))};
+    EXPECT_EQ(ParseReport(run.out)["file"], latin1);
 }
 
 // The names of an object's keys, in document order.
@@ -101,6 +119,8 @@ TEST(CommandLineTest, JsonIsOneObjectWithTheDocumentedKeysInOrder)
     // 64x48 at 4:2:0 is 4x3 MCUs: a restart marker after each of the first two rows.
     EXPECT_EQ(s["restart_interval"], 4);
     EXPECT_EQ(s["scans"][0]["restart_count"], 2);
+    EXPECT_EQ(s["scans"][0]["restarts"][0]["number"], 0);
+    EXPECT_EQ(s["scans"][0]["restarts"][1]["number"], 1);
     EXPECT_EQ(s["scans"][0]["restarts"][1]["after_mcus"], 8);
     const Json& exif = s["app_segments"][1];
     EXPECT_EQ(Keys(exif), (Names{"offset", "marker", "kind", "length", "exif_orientation", "thumbnail",
