@@ -4,12 +4,15 @@
 
 namespace splash {
 
-Report CheckPicture(std::span<const std::uint8_t> bytes, const std::string& path, DecoderRun& run)
+Report CheckPicture(std::span<const std::uint8_t> bytes, const std::string& path, DecoderRun& run,
+                    ScreenSize screen)
 {
     Report report;
     report.path = path;
+    report.screen = screen;
     run = RunDecoder(bytes);
     report.decode = {run.result, run.width, run.height};
+    report.window = ModelSplashWindow(run.result, run.width, run.height, screen);
     report.structure = ReadJpegStructure(bytes);
     report.view = ModelDecoder(bytes);
     TakeDecoderRecord(report.view);

@@ -1,13 +1,16 @@
-// Picture input through stb_image; EXIF orientation from the JPEG structure
-// reader, since stb_image does not apply it.
+// Picture input: JPEG through ReadJpegPicture, every other format through
+// stb_image; EXIF orientation from the JPEG structure reader, since neither
+// applies it.
 #include "picture_load.h"
 
 #include <algorithm>
 #include <limits>
 
+#include "jpeg_input.h"
 #include "jpeg_structure.h"
 
 #define STB_IMAGE_IMPLEMENTATION
+#define STBI_NO_JPEG  // it reads out of bounds on damaged JPEG files
 #define STBI_NO_HDR
 #define STBI_NO_PIC
 #define STBI_NO_LINEAR
@@ -31,16 +34,26 @@ int ExifOrientation(std::span<const std::uint8_t> bytes)
 
 std::string LoadPicture(std::span<const std::uint8_t> bytes, LoadedPicture& loaded)
 {
-    if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
-        return "not a picture stb_image reads: larger than 2 GiB";
-    int width = 0, height = 0, channels = 0;
-    stbi_uc* pixels = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height,
-                                            &channels, 4);
-    if (pixels == nullptr)
-        return std::string("not a picture stb_image reads (") + stbi_failure_reason() + ")";
-    Picture stored{width, height, 4, std::vector<std::uint8_t>(pixels, pixels + std::size_t(width) * height * 4)};
-    stbi_image_free(pixels);
-    loaded.fileChannels = channels;
+    Picture stored;
+    if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8) {
+        std::string error = ReadJpegPicture(bytes, stored, loaded.fileChannels);
+        if (!error.empty())
+            return error;
+    } else {
+        if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+            return "not a picture stb_image reads: larger than 2 GiB";
+        const int size = static_cast<int>(bytes.size());
+        int width = 0, height = 0, channels = 0;
+        if (stbi_info_from_memory(bytes.data(), size, &width, &height, &channels) &&
+            std::uint64_t(width) * std::uint64_t(height) > kMaxInputPixels)
+            return std::to_string(width) + "x" + std::to_string(height) + " is more pixels than splash-check takes";
+        stbi_uc* pixels = stbi_load_from_memory(bytes.data(), size, &width, &height, &channels, 4);
+        if (pixels == nullptr)
+            return std::string("not a picture stb_image reads (") + stbi_failure_reason() + ")";
+        stored = Picture{width, height, 4, std::vector<std::uint8_t>(pixels, pixels + std::size_t(width) * height * 4)};
+        stbi_image_free(pixels);
+        loaded.fileChannels = channels;
+    }
     loaded.orientation = ExifOrientation(bytes);
     loaded.picture = Orient(stored, loaded.orientation);
     return {};
