@@ -6,7 +6,10 @@ BUILD_DIR splash-check.exe with --windows-paths for Z:\\ paths) on pictures
 that Pillow draws in WORK_DIR, one per kind of input, and checks each written
 file with Pillow: baseline, 4:2:0, no EXIF, no restart interval, the expected
 size, and close to the picture Pillow itself prepares (turned upright,
-flattened, scaled). Prints "N passed, N failed".
+flattened, scaled, two columns and rows of background added on the right and
+bottom). Also: a JPEG that already shows is copied byte for byte, and names
+that would lose a file are refused with the file left as it was. Prints
+"N passed, N failed".
 """
 import math
 import os
@@ -50,8 +53,15 @@ def with_alpha():
     return image
 
 
+def with_margin(image, colour=(0, 0, 0)):
+    """The artwork at (0, 0) of a picture two pixels wider and taller."""
+    out = Image.new("RGB", (image.size[0] + 2, image.size[1] + 2), colour)
+    out.paste(image.convert("RGB"), (0, 0))
+    return out
+
+
 def cases(work):
-    """(name, input file, extra arguments, expected picture or None, expected exit status)."""
+    """(name, input file, extra arguments, expected artwork or None, expected exit status, output name)."""
     def path(name):
         return os.path.join(work, name)
 
@@ -78,11 +88,17 @@ def cases(work):
     wide = quadrants(2400, 600)
     wide.save(path("wide.png"))
     out.append(("wide.png, default box", path("wide.png"), [], wide.resize((1920, 480), Image.LANCZOS), 0))
-    out.append(("in.png, --fit 80x80", path("in.png"), ["--fit", "80x80"], base.resize((80, 60), Image.LANCZOS), 0))
+    out.append(("in.png, --screen 80x80", path("in.png"), ["--screen", "80x80"], base.resize((80, 60), Image.LANCZOS), 0))
+    base.save(path("shows.jpg"), "JPEG", quality=90)
+    out.append(("shows.jpg, copied", path("shows.jpg"), [], "copy", 0))
+    out.append(("shows.jpg, --reencode", path("shows.jpg"), ["--reencode"], Image.open(path("shows.jpg")), 0))
     with open(path("text.png"), "w") as f:
         f.write("not a picture\n")
     out.append(("unreadable input", path("text.png"), [], None, 2))
-    out.append(("unwritable output", path("in.png"), [], None, 2))
+    out.append(("unwritable output", path("in.png"), [], None, 2, "no-such-folder/out.jpg"))
+    out.append(("output named .png (arguments swapped)", path("shows.jpg"), [], None, 2, "in.png"))
+    out.append(("output is the input", path("shows.jpg"), [], None, 2, "shows.jpg"))
+    out.append(("output is not a JPEG", path("in.png"), [], None, 2, "text.jpg"))
     return out
 
 
@@ -129,10 +145,13 @@ def main():
 
     failures = 0
     all_cases = cases(work)
-    for name, source, extra, expected, status in all_cases:
-        output = os.path.join(work, "no-such-folder" if name == "unwritable output" else "", "out.jpg")
-        if os.path.exists(output):
+    with open(os.path.join(work, "text.jpg"), "w") as f:
+        f.write("someone's notes\n")
+    for name, source, extra, expected, status, *named in all_cases:
+        output = os.path.join(work, named[0] if named else "out.jpg")
+        if not named and os.path.exists(output):
             os.remove(output)
+        before = open(output, "rb").read() if os.path.exists(output) else None
         done = subprocess.run(tool + ["--make", native_or_windows(output), native_or_windows(source)] + extra,
                               capture_output=True, text=True, timeout=300)
         stdout, stderr = done.stdout.replace("\r\n", "\n"), done.stderr.replace("\r\n", "\n")
@@ -142,6 +161,11 @@ def main():
         if status == 2:
             if stdout or not stderr.startswith("splash-check: ") or stderr.count("\n") != 1:
                 problems.append(f"not one error line: {stderr!r}")
+            if before is not None and open(output, "rb").read() != before:
+                problems.append("the existing file was changed")
+        elif expected == "copy":
+            if "copied unchanged" not in stdout or open(output, "rb").read() != open(source, "rb").read():
+                problems.append("not copied byte for byte")
         else:
             lines = stdout.splitlines()
             if not lines or not lines[-1].startswith("OK: "):
@@ -149,12 +173,13 @@ def main():
             measured = re.search(r"^PSNR: ([0-9.]+) dB", stdout, re.M)
             if not measured or float(measured.group(1)) < 30:
                 problems.append("no PSNR of 30 dB or more")
+            background = (0x33, 0x66, 0xCC) if "3366CC" in extra else (0, 0, 0)
             if ("scaled: " in stdout) != (expected.size != Image.open(source).size and "EXIF" not in name):
                 problems.append("says it scaled when it did not, or the reverse")
             if not os.path.exists(output):
                 problems.append("no file written")
             else:
-                problems += check_output(output, expected)
+                problems += check_output(output, with_margin(expected, background))
         for problem in problems:
             print(f"{name}: {problem}\n  {stdout.strip()}  {stderr.strip()}".rstrip())
         failures += bool(problems)

@@ -16,7 +16,7 @@ Report CheckPicture(std::span<const std::uint8_t> bytes, const std::string& path
     report.structure = ReadJpegStructure(bytes);
     report.view = ModelDecoder(bytes);
     TakeDecoderRecord(report.view);
-    report.assessment = Assess(bytes, report.structure, report.view);
+    report.assessment = Assess(bytes, report.structure, report.view, screen);
     if (report.decode.result == 0 && report.assessment.verdict != Verdict::None) {
         report.assessment.verdict = Verdict::None;
         report.assessment.warnings.push_back(

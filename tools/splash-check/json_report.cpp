@@ -301,6 +301,29 @@ void WriteDecoder(JsonWriter& j, const DecoderView& v)
     j.EndObject();
 }
 
+void WriteWindow(JsonWriter& j, const SplashWindow& w, ScreenSize screen)
+{
+    j.BeginObject();
+    j.Field("shown", w.shown);
+    j.Field("screen_width", std::int32_t{screen.width});
+    j.Field("screen_height", std::int32_t{screen.height});
+    j.Field("left", std::int32_t{w.left});
+    j.Field("top", std::int32_t{w.top});
+    j.Field("width", std::int32_t{w.width});
+    j.Field("height", std::int32_t{w.height});
+    j.Field("client_width", std::int32_t{w.clientWidth});
+    j.Field("client_height", std::int32_t{w.clientHeight});
+    j.Key("visible");
+    j.BeginObject();
+    j.Field("left", std::int32_t{w.visibleLeft});
+    j.Field("top", std::int32_t{w.visibleTop});
+    j.Field("right", std::int32_t{w.visibleRight});
+    j.Field("bottom", std::int32_t{w.visibleBottom});
+    j.EndObject();
+    j.Field("wait_ms", std::int32_t{w.waitMs});
+    j.EndObject();
+}
+
 }  // namespace
 
 void PrintJson(std::ostream& out, const Report& r)
@@ -319,6 +342,8 @@ void PrintJson(std::ostream& out, const Report& r)
     j.Field("width", r.decode.width);
     j.Field("height", r.decode.height);
     j.EndObject();
+    j.Key("window");
+    WriteWindow(j, r.window, r.screen);
     j.Key("warnings");
     j.BeginArray();
     for (const Warning& w : r.assessment.warnings) {

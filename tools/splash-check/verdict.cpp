@@ -54,8 +54,8 @@ bool SameHuffman(std::span<const std::uint8_t> bytes, std::int64_t a, std::int64
 
 class Judge {
 public:
-    Judge(std::span<const std::uint8_t> bytes, const JpegStructure& s, const DecoderView& v)
-        : bytes_(bytes), s_(s), v_(v) {}
+    Judge(std::span<const std::uint8_t> bytes, const JpegStructure& s, const DecoderView& v, ScreenSize screen)
+        : bytes_(bytes), s_(s), v_(v), screen_(screen) {}
 
     Assessment Run()
     {
@@ -97,7 +97,7 @@ private:
     {
         if (none_)
             a_.verdict = Verdict::None;
-        else if (blank_)
+        else if (blank_ || zero_)
             a_.verdict = Verdict::Blank;
         else if (!a_.warnings.empty())
             a_.verdict = Verdict::Wrong;
@@ -108,7 +108,7 @@ private:
     {
         if (!s_.frame) {
             if (!v_.frameRead)
-                Add("no-frame", "the file has no frame header, so the splash has no size",
+                Add("no-frame", "the file has no frame header, so the picture is 0x0 and the splash a one-pixel window",
                     "export the picture again as a baseline JPEG");
             return;
         }
@@ -133,10 +133,13 @@ private:
 
     void CheckSize()
     {
+        // A 0x0 picture still gets a bitmap (1x1), so its window opens.
+        const std::string onePixel = ", so the splash is a one-pixel window with no picture in it, and the game "
+                                     "waits 3 s for it";
         if (!v_.frameRead) {
-            none_ = true;
+            zero_ = true;
             if (s_.frame)
-                Add("zero-size", "the decoder reads no frame header it can use, so the splash is 0x0 and nothing shows",
+                Add("zero-size", "the decoder reads no frame header it can use, so the picture is 0x0" + onePixel,
                     "save as baseline JPEG with 8-bit samples");
             return;
         }
@@ -146,8 +149,8 @@ private:
                     Size(v_.width, v_.height) + "), not from the picture's at offset " + Num(s_.frame->offset),
                 "strip embedded thumbnails and metadata (exiftool -all= prelude.jpg, or cjpeg without -copy)");
         if (v_.width == 0 || v_.height == 0) {
-            none_ = true;
-            Add("zero-size", "the frame is " + Size(v_.width, v_.height) + ", so nothing shows",
+            zero_ = true;
+            Add("zero-size", "the frame is " + Size(v_.width, v_.height) + onePixel,
                 "save the picture with its real size in the frame header (no DNL height)");
             return;
         }
@@ -157,12 +160,24 @@ private:
             Add("too-large", Size(v_.width, v_.height) + " is more than the decoder's limit of " +
                                  std::to_string(kMaxPixelCount) + " pixels, so nothing shows",
                 "scale the picture down, at most to the screen size");
-        } else if (v_.width > kCommonScreenWidth || v_.height > kCommonScreenHeight) {
-            Add("screen-size",
-                Size(v_.width, v_.height) + " is larger than a " + Size(kCommonScreenWidth, kCommonScreenHeight) +
-                    " screen: the splash is shown unscaled and centred, so its edges are cut off",
-                "scale the picture to at most " + Size(kCommonScreenWidth, kCommonScreenHeight) + " (smaller is safer)");
+        } else {
+            CheckScreen();
         }
+    }
+
+    // The window is centred and unscaled: the screen cuts what lies outside it.
+    void CheckScreen()
+    {
+        const SplashWindow w = ModelSplashWindow(1, v_.width, v_.height, screen_);
+        if (VisiblePixels(w) == std::int64_t{w.clientWidth} * w.clientHeight)
+            return;
+        Add("screen-size",
+            "the " + Size(w.width, w.height) + " window stands at (" + std::to_string(w.left) + "," +
+                std::to_string(w.top) + ") on a " + Size(screen_.width, screen_.height) +
+                " screen, which shows only " + Size(w.visibleRight - w.visibleLeft, w.visibleBottom - w.visibleTop) +
+                " of its " + Size(w.clientWidth, w.clientHeight) + " client area",
+            "scale the artwork to at most " + Size(screen_.width, screen_.height) +
+                " and add two columns and rows on the right and bottom (splash-check --make does both)");
     }
 
     void CheckComponents()
@@ -524,15 +539,18 @@ private:
     const ScanInfo* firstScan_ = nullptr;
     std::uint32_t scanLimit_ = 0;
     Assessment a_;
-    bool none_ = false;
+    ScreenSize screen_;
+    bool none_ = false;   // no window opens
+    bool zero_ = false;   // a one-pixel window
     bool blank_ = false;
 };
 
 }  // namespace
 
-Assessment Assess(std::span<const std::uint8_t> bytes, const JpegStructure& structure, const DecoderView& view)
+Assessment Assess(std::span<const std::uint8_t> bytes, const JpegStructure& structure, const DecoderView& view,
+                  ScreenSize screen)
 {
-    return Judge(bytes, structure, view).Run();
+    return Judge(bytes, structure, view, screen).Run();
 }
 
 const char* VerdictName(Verdict verdict)
@@ -558,7 +576,10 @@ std::string VerdictLine(const Assessment& a, const DecoderView& view)
         return "OK: shows as encoded (" + Size(view.width, view.height) + ", " + kind + ")";
     }
     case Verdict::Wrong: return "WRONG: the splash will not look like the picture (" + count + ")";
-    case Verdict::Blank: return "BLANK: the splash will show a flat, empty picture (" + count + ")";
+    case Verdict::Blank:
+        if (view.width == 0 || view.height == 0)
+            return "BLANK: the splash will be a one-pixel window for 3 s, with no picture (" + count + ")";
+        return "BLANK: the splash will show a flat, empty picture (" + count + ")";
     case Verdict::None: return "NO SPLASH: the picture will not show at all (" + count + ")";
     }
     return {};

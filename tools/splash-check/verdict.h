@@ -7,6 +7,7 @@
 
 #include "decoder_model.h"
 #include "jpeg_structure.h"
+#include "splash_window.h"
 
 namespace splash {
 
@@ -29,12 +30,9 @@ struct Assessment {
     std::vector<std::string> notes;  // harmless facts worth knowing
 };
 
-// Screens larger than this are uncommon; bigger pictures are clipped.
-inline constexpr unsigned kCommonScreenWidth = 1920;
-inline constexpr unsigned kCommonScreenHeight = 1080;
-
+// Judged as the player sees the picture on `screen`.
 Assessment Assess(std::span<const std::uint8_t> bytes, const JpegStructure& structure,
-                  const DecoderView& view);
+                  const DecoderView& view, ScreenSize screen = {});
 
 const char* VerdictName(Verdict verdict);  // "ok", "wrong", "blank", "none"
 
