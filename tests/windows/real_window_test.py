@@ -41,10 +41,10 @@ def read_xwd(path):
     fields = struct.unpack(">25I", data[:100])
     header_size, width, height, byte_order, bpp, line = fields[0], fields[4], fields[5], fields[7], fields[11], fields[12]
     masks, ncolors = fields[14:17], fields[19]
-    if bpp != 32 or byte_order != 0 or masks != (0xFF0000, 0xFF00, 0xFF):
+    if bpp not in (24, 32) or byte_order != 0 or masks != (0xFF0000, 0xFF00, 0xFF):
         raise ValueError(f"unexpected xwd layout: {bpp} bits, byte order {byte_order}, masks {masks}")
     pixels = data[header_size + 12 * ncolors:]
-    return Image.frombuffer("RGB", (width, height), pixels, "raw", "BGRX", line, 1)
+    return Image.frombuffer("RGB", (width, height), pixels, "raw", "BGRX" if bpp == 32 else "BGR", line, 1)
 
 
 def windows_path(path):
