@@ -11,7 +11,7 @@
 namespace splash {
 
 // Pictures beyond this many pixels are refused before any pixel is decoded.
-inline constexpr std::uint64_t kMaxInputPixels = std::uint64_t{1} << 26;  // e.g. 8192 x 8192
+inline constexpr std::uint64_t kMaxInputPixels = std::uint64_t{1} << 25;  // 8K UHD (7680 x 4320) fits
 
 // RGBA, top row first; `fileChannels` 1 for grey, 3 for colour. An error
 // message, or empty.

@@ -11,8 +11,8 @@ namespace splash {
 namespace {
 
 // A progressive file can hold thousands of tiny scans that each cost a pass
-// over the picture; real encoders write at most a few dozen.
-constexpr int kMaxScans = 500;
+// over the picture; real encoders write about ten.
+constexpr int kMaxScans = 100;
 
 struct ErrorTrap {
     jpeg_error_mgr manager;
