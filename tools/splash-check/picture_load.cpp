@@ -30,6 +30,17 @@ int ExifOrientation(std::span<const std::uint8_t> bytes)
     return 0;
 }
 
+// stb_image's reason, printable: for an unknown PNG chunk it quotes the
+// chunk's four type bytes, which can be any bytes, line ends included.
+std::string FailureReason()
+{
+    std::string reason = stbi_failure_reason();
+    for (char& c : reason)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E)
+            c = '?';
+    return reason;
+}
+
 }  // namespace
 
 std::string LoadPicture(std::span<const std::uint8_t> bytes, LoadedPicture& loaded)
@@ -49,7 +60,11 @@ std::string LoadPicture(std::span<const std::uint8_t> bytes, LoadedPicture& load
             return std::to_string(width) + "x" + std::to_string(height) + " is more pixels than splash-check takes";
         stbi_uc* pixels = stbi_load_from_memory(bytes.data(), size, &width, &height, &channels, 4);
         if (pixels == nullptr)
-            return std::string("not a picture stb_image reads (") + stbi_failure_reason() + ")";
+            return "not a picture stb_image reads (" + FailureReason() + ")";
+        if (width <= 0 || height <= 0) {  // stb_image's PNM reader takes a missing size as 0
+            stbi_image_free(pixels);
+            return "not a picture stb_image reads (no size)";
+        }
         stored = Picture{width, height, 4, std::vector<std::uint8_t>(pixels, pixels + std::size_t(width) * height * 4)};
         stbi_image_free(pixels);
         loaded.fileChannels = channels;
