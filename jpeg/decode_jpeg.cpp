@@ -18,6 +18,7 @@ std::int32_t DecodeJpeg(const std::uint8_t* data, std::uint32_t dataSize,
     s.quantTableCount = 0;
     s.acTableCount = 0;
     s.dcTableCount = 0;
+    JpegBeginTrace();
 
     if (JpegReadByte() != 0xFF || JpegReadByte() != 0xD8)
         return 0;

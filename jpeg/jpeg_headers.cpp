@@ -1,7 +1,59 @@
 // The header parsers and the marker loop that hands segments to them.
 #include "jpeg/jpeg_state.h"
+#include "jpeg/jpeg_trace.h"
 
 JPEG_NAMESPACE_BEGIN
+
+namespace {
+
+JpegTrace* jpegTrace = nullptr;  // the record being filled; null for none
+
+// Appends the table whose first byte is at `offset`; kind 0 DC, 1 AC, 2 quantisation.
+void JpegTraceTableRead(std::uint32_t offset, std::uint8_t kind, std::uint8_t lowNibble)
+{
+    JpegTrace& t = *jpegTrace;
+    if (t.tableCount < kJpegTraceCapacity)
+        t.tables[t.tableCount] = {offset, kind, lowNibble};
+    ++t.tableCount;
+}
+
+// Appends the marker whose 0xFF is at `offset` when `code` is one (0xC0..0xE0).
+void JpegTraceMarkerFound(std::uint32_t offset, std::uint8_t code, JpegMarkerUse use, std::int32_t result)
+{
+    if (code < 0xC0 || code > 0xE0)
+        return;
+    JpegTrace& t = *jpegTrace;
+    if (t.markerCount < kJpegTraceCapacity)
+        t.markers[t.markerCount] = {offset, jpegState.cursor, code, use, static_cast<std::int8_t>(result)};
+    ++t.markerCount;
+}
+
+// Notes where and how the search ended, and the restart interval it leaves.
+void JpegTraceSearchEnd(JpegSearchEnd end, std::uint16_t restartInterval)
+{
+    JpegTrace& t = *jpegTrace;
+    t.end = end;
+    t.endOffset = jpegState.cursor;
+    t.restartInterval = restartInterval;
+}
+
+}  // namespace
+
+void JpegSetTrace(JpegTrace* trace)
+{
+    jpegTrace = trace;
+}
+
+void JpegBeginTrace()
+{
+    if (jpegTrace == nullptr)
+        return;
+    jpegTrace->markerCount = 0;
+    jpegTrace->tableCount = 0;
+    jpegTrace->restartInterval = 0;
+    jpegTrace->end = JpegSearchEnd::kEndOfData;
+    jpegTrace->endOffset = 0;
+}
 
 // SOF0 / SOF1: size, component 1's sampling product and the quantisation
 // selectors. 0 when the sample precision is not 8.
@@ -38,8 +90,11 @@ std::int32_t JpegParseHuffmanTables()
     bool exhaustedBefore;
     do {
         exhaustedBefore = s.dataExhausted;
+        std::uint32_t offset = s.cursor;
         std::uint8_t classAndIndex = JpegReadByte();
         bool isAc = (classAndIndex & 0x10) != 0;
+        if (jpegTrace != nullptr)
+            JpegTraceTableRead(offset, isAc ? 1 : 0, classAndIndex & 0x0F);
         HuffmanTable& table = isAc ? s.acTables[(classAndIndex & 0x0F) != 0]
                                    : s.dcTables[(classAndIndex & 0x0F) != 0];
         std::uint8_t counts[17] = {};
@@ -85,10 +140,13 @@ std::int32_t JpegParseQuantTables()
     bool exhaustedBefore;
     do {
         exhaustedBefore = s.dataExhausted;
+        std::uint32_t offset = s.cursor;
         std::uint8_t precisionAndIndex = JpegReadByte();
         if ((precisionAndIndex >> 4) != 0)
             return 0;
         std::uint8_t index = precisionAndIndex & 0x0F;
+        if (jpegTrace != nullptr)
+            JpegTraceTableRead(offset, 2, index);
         position = static_cast<std::uint16_t>(position + 65);
         // Only tables 0 and 1 exist: another index reads its 64 bytes and drops them.
         QuantTable* table = index <= 1 ? &s.quantTables[index] : nullptr;
@@ -139,32 +197,41 @@ std::uint16_t JpegRunMarkerLoop()
 {
     JpegDecoderState& s = jpegState;
     std::uint16_t restartInterval = 0;
+    JpegSearchEnd end = JpegSearchEnd::kEndOfData;
     while (!s.dataExhausted) {
         if (JpegReadByte() != 0xFF)
             continue;
+        std::uint32_t offset = s.cursor - 1;
         std::uint8_t code = JpegReadByte();
+        std::int32_t result = -1;  // -1: no parser ran
+        JpegMarkerUse use = JpegMarkerUse::kActedOn;
         switch (code) {
         case 0xC0:
         case 0xC1:
-            JpegParseFrameHeader();
+            result = JpegParseFrameHeader();
             break;
         case 0xC4:
             if (s.acTableCount < 2 || s.dcTableCount < 2)
-                JpegParseHuffmanTables();
+                result = JpegParseHuffmanTables();
+            else
+                use = JpegMarkerUse::kPassedOver;
             break;
         case 0xD9:
-            return restartInterval;
+            end = JpegSearchEnd::kEoi;
+            break;
         case 0xDA:
-            JpegParseScanHeader();
+            result = JpegParseScanHeader();
             if ((s.dcTableCount == 2 && s.acTableCount == 2 && s.quantTableCount == 2) ||
                 s.scanComponentCount == 1) {
                 s.markerSeen = 0;
-                return restartInterval;
+                end = JpegSearchEnd::kScanStart;
             }
             break;
         case 0xDB:
             if (s.quantTableCount < 2)
-                JpegParseQuantTables();
+                result = JpegParseQuantTables();
+            else
+                use = JpegMarkerUse::kPassedOver;
             break;
         case 0xDD:
             JpegReadWord();  // length, not used
@@ -176,9 +243,16 @@ std::uint16_t JpegRunMarkerLoop()
                 JpegReadByte();
             break;
         default:
+            use = JpegMarkerUse::kNoAction;
             break;  // other codes, and every byte behind them, are searched on
         }
+        if (jpegTrace != nullptr)
+            JpegTraceMarkerFound(offset, code, use, result);
+        if (end != JpegSearchEnd::kEndOfData)
+            break;
     }
+    if (jpegTrace != nullptr)
+        JpegTraceSearchEnd(end, restartInterval);
     return restartInterval;
 }
 

@@ -72,6 +72,8 @@ std::int32_t JpegParseQuantTables();
 std::int32_t JpegParseScanHeader();
 // The marker loop, DecodeJpeg's header phase: the DRI interval, 0 without one.
 std::uint16_t JpegRunMarkerLoop();
+// Clears the trace record, when one is set (jpeg_trace.h), for a new call.
+void JpegBeginTrace();
 
 // Entropy decoding.
 bool JpegLoadByte();

@@ -11,6 +11,7 @@
 #include "preview.h"
 #include "report.h"
 #include "screen_picture.h"
+#include "warning_table.h"
 
 namespace {
 
@@ -68,23 +69,22 @@ line per problem with a "fix:" line; notes; the verdict as the last line:
   OK: ...         shows as encoded
   WRONG: ...      shows, but not as the picture (scrambled, shifted, wrong
                   colours, another picture, clipped or unrotated)
-  BLANK: ...      shows a flat, empty picture
-  NO SPLASH: ...  shows nothing at all
+  BLANK: ...      shows a flat, empty picture, or a one-pixel window
+                  (a 0x0 picture) for 3 s
+  NO SPLASH: ...  no window opens; the game goes on at once
 
-Warning codes: not-jpeg no-frame progressive arithmetic lossless
-hierarchical precision zero-size other-frame too-large screen-size
-component-count component-ids rgb-colour luma-1x2 luma-sampling
-chroma-sampling quant-16bit third-quant-table third-huffman-table
-table-index dht-passed-over dqt-passed-over sos-before-tables no-scan
-scan-never-starts scan-components other-scan multiple-scans no-tables
-tables-differ restart-placement thumbnail hidden-marker fill-byte
-orientation damaged truncated malformed decode-failed
+)";
 
+// After the code list.
+constexpr const char* kHelpEnd = R"(
 JSON (format 1; keys always present, in this order; offsets are byte
 offsets in the file; absent values are null):
   format, file, file_size, verdict ("ok"|"wrong"|"blank"|"none"),
   verdict_line, exit_status (0|1),
   decode {result, width, height},
+  window {shown, screen_width, screen_height, left, top, width, height,
+          client_width, client_height, visible {left, top, right, bottom},
+          wait_ms},
   warnings [{code, message, fix}], notes [string],
   decoder {frame_read, frame_offset, width, height, luma_sampling_product,
            quant_tables_read, dc_tables_read, ac_tables_read,
@@ -109,6 +109,21 @@ Lists hold at most 4096 entries; the *_count fields give the full number.
 Exit status: 0 the picture shows as encoded; 1 it shows wrong, blank or not
 at all (the warnings say why); 2 usage or I/O error (one line on stderr).
 )";
+
+// The warning codes of the table, wrapped at 72 columns.
+std::string CodeList()
+{
+    std::string text, line = "Warning codes:";
+    for (const std::string& code : splash::WarningCodes()) {
+        if (line.size() + 1 + code.size() > 72) {
+            text += line + '\n';
+            line = code;
+        } else {
+            line += ' ' + code;
+        }
+    }
+    return text + line + '\n';
+}
 
 int Fail(const std::string& message)
 {
@@ -222,7 +237,7 @@ int main(int argc, char** argv)
     if (!error.empty())
         return Fail(error);
     if (options.help) {
-        std::cout << kUsage << '\n' << kHelp;
+        std::cout << kUsage << '\n' << kHelp << CodeList() << kHelpEnd;
         return 0;
     }
 

@@ -2,24 +2,20 @@
 // will do with it, as warnings that each say what to change.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "decoder_model.h"
+#include "decoder_record.h"
 #include "jpeg_structure.h"
 #include "splash_window.h"
+#include "warning_table.h"
 
 namespace splash {
 
-enum class Verdict {
-    Ok,     // shows as encoded
-    Wrong,  // shows, but not as encoded
-    Blank,  // shows one flat colour
-    None,   // no splash at all
-};
-
 struct Warning {
-    std::string code;     // stable identifier, e.g. "progressive"
+    std::string code;     // the table's code, e.g. "progressive"
     std::string message;  // what the splash will do
     std::string fix;      // what to change in the encoder
 };
@@ -30,9 +26,10 @@ struct Assessment {
     std::vector<std::string> notes;  // harmless facts worth knowing
 };
 
-// Judged as the player sees the picture on `screen`.
+// Every check over one file; `decodeResult` is DecodeJpeg's result (0 adds
+// decode-failed); the picture is judged as the player sees it on `screen`.
 Assessment Assess(std::span<const std::uint8_t> bytes, const JpegStructure& structure,
-                  const DecoderView& view, ScreenSize screen = {});
+                  const DecoderView& view, std::int32_t decodeResult = 1, ScreenSize screen = {});
 
 const char* VerdictName(Verdict verdict);  // "ok", "wrong", "blank", "none"
 
