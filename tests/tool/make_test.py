@@ -54,7 +54,11 @@ def with_alpha():
 
 
 def with_margin(image, colour=(0, 0, 0)):
-    """The artwork at (0, 0) of a picture two pixels wider and taller."""
+    """The artwork at (0, 0) of a picture two pixels wider and taller; grey stays grey."""
+    if image.mode == "L" and colour[0] == colour[1] == colour[2]:
+        out = Image.new("L", (image.size[0] + 2, image.size[1] + 2), colour[0])
+        out.paste(image, (0, 0))
+        return out
     out = Image.new("RGB", (image.size[0] + 2, image.size[1] + 2), colour)
     out.paste(image.convert("RGB"), (0, 0))
     return out
@@ -89,6 +93,15 @@ def cases(work):
     wide.save(path("wide.png"))
     out.append(("wide.png, default box", path("wide.png"), [], wide.resize((1920, 480), Image.LANCZOS), 0))
     out.append(("in.png, --screen 80x80", path("in.png"), ["--screen", "80x80"], base.resize((80, 60), Image.LANCZOS), 0))
+    grey = base.convert("L")
+    grey.save(path("grey.png"))
+    out.append(("grey.png, one component", path("grey.png"), [], grey, 0))
+    grey_alpha = grey.convert("LA")
+    ImageDraw.Draw(grey_alpha).rectangle([0, 0, 31, 95], fill=(0, 0))
+    grey_alpha.save(path("grey-alpha.png"))
+    onto = Image.alpha_composite(Image.new("RGBA", grey.size, (0x33, 0x66, 0xCC, 255)), grey_alpha.convert("RGBA"))
+    out.append(("grey-alpha.png onto 3366CC, colour", path("grey-alpha.png"), ["--background", "3366CC"],
+                onto.convert("RGB"), 0))
     base.save(path("shows.jpg"), "JPEG", quality=90)
     out.append(("shows.jpg, copied", path("shows.jpg"), [], "copy", 0))
     out.append(("shows.jpg, --reencode", path("shows.jpg"), ["--reencode"], Image.open(path("shows.jpg")), 0))
@@ -117,7 +130,10 @@ def check_output(jpeg, expected):
     if image.format != "JPEG" or image.info.get("progressive") or image.info.get("progression"):
         problems.append("not a baseline JPEG")
     from PIL import JpegImagePlugin
-    if JpegImagePlugin.get_sampling(image) != 2:
+    if expected.mode == "L":
+        if image.mode != "L":
+            problems.append(f"grey artwork written as {image.mode}")
+    elif JpegImagePlugin.get_sampling(image) != 2:
         problems.append("not 4:2:0")
     if "exif" in image.info or b"\xff\xe1" in data[:data.find(b"\xff\xda")]:
         problems.append("has EXIF")

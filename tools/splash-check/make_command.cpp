@@ -11,6 +11,7 @@
 #include <stb/stb_image_write.h>
 
 #include "file_io.h"
+#include "grey_jpeg.h"
 #include "make_output.h"
 #include "picture_fit.h"
 #include "picture_load.h"
@@ -79,6 +80,18 @@ Picture Prepare(const LoadedPicture& loaded, const MakeOptions& o, std::vector<s
         std::copy_n(&art.data[std::size_t(y) * width * 3], std::size_t(width) * 3,
                     &out.data[std::size_t(y) * out.width * 3]);
     return out;
+}
+
+// Baseline, 8-bit tables, standard Huffman codes, no EXIF, no restart
+// markers: one component for a grey picture; otherwise stb_image_write's
+// 4:2:0 up to quality 90 and 4:4:4 above. An error message, or empty.
+std::string Encode(const Picture& picture, int quality, std::vector<std::uint8_t>& jpeg)
+{
+    if (IsGrey(picture))
+        return EncodeGreyJpeg(picture, quality, jpeg);
+    if (!stbi_write_jpg_to_func(Append, &jpeg, picture.width, picture.height, 3, picture.data.data(), quality))
+        return "the JPEG writer refused a " + Size(picture.width, picture.height) + " picture";
+    return {};
 }
 
 // Writes `bytes` beside the output, checks what was written and moves it
@@ -152,14 +165,12 @@ int RunMake(const MakeOptions& o, std::ostream& out, std::string& error)
             return 2;
         }
         const Picture picture = Prepare(loaded, o, lines);
-        // Baseline, 8-bit tables, standard Huffman codes, no EXIF, no restart
-        // markers; 4:2:0 up to quality 90, 4:4:4 above.
         std::vector<std::uint8_t> jpeg;
-        if (!stbi_write_jpg_to_func(Append, &jpeg, picture.width, picture.height, 3, picture.data.data(),
-                                    o.quality)) {
-            error = "the JPEG writer refused a " + Size(picture.width, picture.height) + " picture";
+        error = Encode(picture, o.quality, jpeg);
+        if (!error.empty())
             return 2;
-        }
+        if (IsGrey(picture))
+            lines.push_back("grey: written as one component");
         lines.push_back("output: " + o.output + ", " + Size(picture.width, picture.height) + ", " +
                         std::to_string(jpeg.size()) + " bytes, quality " + std::to_string(o.quality));
         status = WriteChecked(o, jpeg, &picture, lines, error);
