@@ -36,7 +36,8 @@ transparency onto the background; scales it down, keeping its shape, to fit
 the screen; adds two columns and rows of background on the right and
 bottom, which the frame covers, so that a WxH artwork becomes (W+2)x(H+2)
 and shows whole; writes a baseline JPEG (4:2:0 up to quality 90, 4:4:4
-above) without metadata beside OUT as OUT.new.jpg; checks it and prints the
+above; one grey component for grey pictures) without metadata beside OUT as
+OUT.new.jpg; checks it and prints the
 verdict, its size and the PSNR of the splash's pixels against the prepared
 picture. Only when it shows as encoded does it replace OUT; otherwise OUT is
 left as it was and the new file stays beside it. A JPEG input that already
@@ -62,7 +63,8 @@ Exit status 0 only when the written file shows as encoded.
               (--quiet is then ignored)
   --help      print this text
 
-Report: the decoder's result, width and height; the file's structure
+Report: the decoder's result, width and height; the window on the screen;
+the file's structure
 (markers, frame, tables, restart interval and where the restart markers
 stand, scans, APP segments, comments, end of image); one "warning [code]"
 line per problem with a "fix:" line; notes; the verdict as the last line:
