@@ -186,8 +186,8 @@ def main():
             lines = stdout.splitlines()
             if not lines or not lines[-1].startswith("OK: "):
                 problems.append("no OK verdict")
-            measured = re.search(r"^PSNR: ([0-9.]+) dB", stdout, re.M)
-            if not measured or float(measured.group(1)) < 30:
+            measured = re.search(r"^PSNR: ([0-9.]+ dB|infinite)", stdout, re.M)
+            if not measured or float(measured.group(1).replace(" dB", "").replace("infinite", "inf")) < 30:
                 problems.append("no PSNR of 30 dB or more")
             background = (0x33, 0x66, 0xCC) if "3366CC" in extra else (0, 0, 0)
             if ("scaled: " in stdout) != (expected.size != Image.open(source).size and "EXIF" not in name):

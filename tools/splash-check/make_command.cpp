@@ -110,9 +110,11 @@ int WriteChecked(const MakeOptions& o, std::span<const std::uint8_t> bytes, cons
     Report report = CheckPicture(written, o.output, run, o.screen);
     if (prepared != nullptr && run.result == 1 && int(run.width) == prepared->width &&
         int(run.height) == prepared->height) {
-        char psnr[64];
-        std::snprintf(psnr, sizeof psnr, "PSNR: %.1f dB, the splash's pixels against the prepared picture",
-                      Psnr(run.pixels.get(), *prepared));
+        const double db = Psnr(run.pixels.get(), *prepared);
+        char psnr[96];
+        std::snprintf(psnr, sizeof psnr, std::isinf(db) ? "PSNR: infinite, the splash's pixels equal the prepared picture"
+                                                        : "PSNR: %.1f dB, the splash's pixels against the prepared picture",
+                      db);
         lines.push_back(psnr);
     }
     for (const Warning& w : report.assessment.warnings)
