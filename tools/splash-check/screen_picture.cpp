@@ -19,8 +19,8 @@ std::vector<std::uint32_t> RenderScreen(const SplashWindow& w, const std::uint32
     // Client (x, y) is picture (x, y), at screen (left + 1 + x, top + 1 + y).
     for (int y = w.visibleTop; y < w.visibleBottom; ++y) {
         const std::uint32_t* from = pixels + std::size_t(y) * pictureWidth;
-        std::uint32_t* to = &out[std::size_t(w.top + 1 + y) * screen.width + (w.left + 1)];
-        std::copy(from + w.visibleLeft, from + w.visibleRight, to + w.visibleLeft);
+        const std::size_t to = std::size_t(w.top + 1 + y) * screen.width + std::size_t(w.left + 1 + w.visibleLeft);
+        std::copy(from + w.visibleLeft, from + w.visibleRight, &out[to]);
     }
     return out;
 }
