@@ -38,7 +38,7 @@ std::string FailureReason()
     for (char& c : reason)
         if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E)
             c = '?';
-    return reason;
+    return reason.empty() ? "no reason given" : reason;
 }
 
 }  // namespace
