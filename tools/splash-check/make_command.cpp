@@ -42,6 +42,7 @@ double Psnr(const std::uint32_t* pixels, const Picture& rgb)
     return sum == 0 ? INFINITY : 10 * std::log10(255.0 * 255.0 * 3 * double(count) / sum);
 }
 
+// "WxH".
 std::string Size(int width, int height)
 {
     return std::to_string(width) + "x" + std::to_string(height);

@@ -9,6 +9,7 @@
 namespace splash {
 namespace {
 
+// `text` in lower case (ASCII).
 std::string Lower(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });

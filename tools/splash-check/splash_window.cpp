@@ -10,6 +10,7 @@ namespace {
 constexpr int kFrame = 1;         // WS_BORDER: one pixel on each side
 constexpr int kTimerMs = 3000;
 
+// "WxH".
 std::string Size(std::int64_t width, std::int64_t height)
 {
     return std::to_string(width) + "x" + std::to_string(height);
