@@ -144,7 +144,20 @@ def check_output(jpeg, expected):
     quality = psnr(image.convert("RGB"), expected.convert("RGB"))
     if quality < MIN_PSNR:
         problems.append(f"{quality:.1f} dB from the expected picture")
-    return problems
+    return problems + margin_problems(image.convert("RGB"), expected.convert("RGB"))
+
+
+def margin_problems(image, expected):
+    """The bottom margin below artwork of the margin's own colour, held to that colour
+    (well inside such runs, where the encoder's blocks see nothing else)."""
+    width, height = expected.size
+    colour = expected.getpixel((width - 1, height - 1))
+    run = [x for x in range(width - 2) if all(expected.getpixel((x + d, height - 3)) == colour for d in range(-8, 9)
+                                             if 0 <= x + d < width - 2)]
+    if len(run) < 8:
+        return []
+    worst = max(abs(image.getpixel((x, y))[c] - colour[c]) for x in run for y in (height - 2, height - 1) for c in range(3))
+    return [f"the margin is {worst} levels from {colour}"] if worst > 6 else []
 
 
 def main():
