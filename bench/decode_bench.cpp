@@ -1,4 +1,4 @@
-// Decoding speed from memory: this decoder against its own straightforward
+// Decoding speed from memory: this decoder against its own reference
 // build, libjpeg-turbo (default and fastest comparable settings) and stb_image
 // (scalar and SSE2), on pictures the program draws and encodes itself.
 // Reported: MP/s per decoder and picture, and, at the end, the ratio of this
@@ -30,7 +30,7 @@
 #include "bench/bench_pictures.h"
 #include "jpeg/alloc.h"
 #include "jpeg/decode_jpeg.h"
-#include "jpeg/jpeg_dispatch.h"
+#include "jpeg/jpeg_paths.h"
 #include "jpeg/reference_decoder.h"
 
 namespace {
@@ -46,7 +46,7 @@ const struct {
     {Decoder::kThisScalar, "this-scalar"},  // this decoder, each of its paths forced
     {Decoder::kThisSse2, "this-sse2"},
     {Decoder::kThisAvx2, "this-avx2"},
-    {Decoder::kReference, "reference"},    // this decoder without its fast paths
+    {Decoder::kReference, "reference"},    // the reference build (reference path)
     {Decoder::kTurbo, "turbo"},            // libjpeg-turbo defaults: JDCT_ISLOW, fancy upsampling
     {Decoder::kTurboFast, "turbo-fast"},   // JDCT_IFAST, no fancy upsampling
     {Decoder::kStbScalar, "stb-scalar"},   // STBI_NO_SIMD

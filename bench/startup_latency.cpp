@@ -14,8 +14,7 @@
 // and avx2Cpu are the thread's CPU time per DecodeJpeg with each path forced
 // ("-" where the processor lacks it), averaged over many decodes: Wine counts
 // CPU time in 10 ms steps, and on a shared machine it is the steadier
-// figure. referenceCpu is the same for the decoder's straightforward
-// reference build.
+// figure. referenceCpu is the same for the decoder's reference build.
 #include <windows.h>
 
 #include <algorithm>
@@ -25,7 +24,7 @@
 
 #include "jpeg/alloc.h"
 #include "jpeg/decode_jpeg.h"
-#include "jpeg/jpeg_dispatch.h"
+#include "jpeg/jpeg_paths.h"
 #include "jpeg/reference_decoder.h"
 #include "resources/splash_resource.h"
 #include "startup/startup.h"
@@ -263,7 +262,7 @@ int main(int argc, char** argv)
             return cpu != 0;
         };
         const JpegPath active = JpegActivePath();
-        for (JpegPath path : kAllJpegPaths) {
+        for (JpegPath path : kJpegPaths) {
             if (!JpegForcePath(path))
                 std::printf(" -");
             else if (!printCpu(DecodeJpeg))

@@ -11,7 +11,7 @@
 #include <span>
 #include <string>
 
-#include "jpeg/jpeg_dispatch.h"
+#include "jpeg/jpeg_paths.h"
 #include "tests/support/checked_decode.h"
 
 inline void FailIf(const std::string& problem, const char* where)
@@ -30,7 +30,7 @@ inline void ForcePathFromEnvironment()
     const char* name = std::getenv("JPEG_PATH");
     if (name == nullptr || *name == '\0')
         return;
-    for (JpegPath path : kAllJpegPaths) {
+    for (JpegPath path : kJpegPaths) {
         if (std::string(name) == JpegPathName(path)) {
             if (!JpegForcePath(path))
                 FailIf(std::string("this processor cannot run the ") + name + " path", "JPEG_PATH");
@@ -63,7 +63,7 @@ inline double ThreadCpuSeconds()
 inline std::uint64_t DecodeAndCompare(std::span<const std::uint8_t> stream, bool& withReference)
 {
     const double start = ThreadCpuSeconds();
-    const hostile::Outcome fast = hostile::DecodeChecked(hostile::Decoder::kFast, stream, kReferencePixelLimit);
+    const testsupport::Outcome fast = testsupport::DecodeChecked(testsupport::Decoder::kFast, stream, kReferencePixelLimit);
     const double seconds = ThreadCpuSeconds() - start;
     FailIf(fast.problem, "decoder");
     const std::uint64_t pixelCount = std::uint64_t{fast.width} * fast.height;
@@ -77,8 +77,8 @@ inline std::uint64_t DecodeAndCompare(std::span<const std::uint8_t> stream, bool
         withReference = false;
         return pixelCount;
     }
-    const hostile::Outcome reference = hostile::DecodeChecked(hostile::Decoder::kReference, stream);
+    const testsupport::Outcome reference = testsupport::DecodeChecked(testsupport::Decoder::kReference, stream);
     FailIf(reference.problem, "reference decoder");
-    FailIf(hostile::CompareOutcomes(fast, reference), "decoder against reference");
+    FailIf(testsupport::CompareOutcomes(fast, reference), "decoder against reference");
     return pixelCount;
 }

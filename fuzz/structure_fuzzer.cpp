@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // No pixel buffer: the decoder stops after its header phase, which is all
     // the trace covers.
-    hostile::allocationLimit = 0;
+    testsupport::allocationLimit = 0;
     const splash::DecoderView view = splash::RunDecoder({data, size}).view;
     FailIf(CheckDecoderMarkers(structure, view), "decoder trace against the walk");
 

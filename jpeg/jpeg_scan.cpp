@@ -61,8 +61,8 @@ void JpegPutPixel(std::uint16_t x, std::uint16_t y, std::uint32_t pixel,
 }
 
 // The layout's blocks in order: luma with component 1's selectors, then Cb and Cr.
-void JpegDecodeMcuPlain(const McuLayout& layout, std::int16_t* luma, std::int16_t* cb,
-                        std::int16_t* cr, JpegPredictors& predictors)
+void JpegDecodeMcuReference(const McuLayout& layout, JpegTransformKernel /*JpegInverseTransform*/,
+                            std::int16_t* luma, std::int16_t* cb, std::int16_t* cr, JpegPredictors& predictors)
 {
     const JpegDecoderState& s = jpegState;
     for (std::uint32_t b = 0; b < layout.lumaBlocks; ++b)
@@ -74,8 +74,8 @@ void JpegDecodeMcuPlain(const McuLayout& layout, std::int16_t* luma, std::int16_
 }
 
 // Forms and stores, pixel by pixel, those of the MCU at (x, y) inside the frame.
-void JpegStoreMcuPlain(const McuLayout& layout, std::uint32_t x, std::uint32_t y,
-                       const std::int16_t* luma, const std::int16_t* cb, const std::int16_t* cr)
+void JpegStoreMcuReference(const McuLayout& layout, std::uint32_t x, std::uint32_t y,
+                           const std::int16_t* luma, const std::int16_t* cb, const std::int16_t* cr)
 {
     const JpegDecoderState& s = jpegState;
     for (std::uint32_t b = 0; b < layout.lumaBlocks; ++b) {
@@ -126,7 +126,7 @@ void JpegDecodeScan(std::uint16_t restartInterval)
     std::uint32_t y = 0;
 
     while (y < s.frameHeight) {
-        kernels.decodeMcu(*layout, luma, cb, cr, predictors);
+        kernels.decodeMcu(*layout, kernels.transform, luma, cb, cr, predictors);
         kernels.storeMcu(*layout, x, y, luma, cb, cr);
 
         x += layout->width;

@@ -1,6 +1,7 @@
-// The decoder's straightforward build (one bit per call, linear Huffman
-// search, pixel by pixel), linked beside the fast one under names of its own:
-// tests, fuzz targets and benchmarks hold the fast paths to it.
+// The decoder's reference build: the same sources in a namespace of their own,
+// always on the reference path (one bit per call, linear Huffman search, pixel
+// by pixel), linked beside the library's build: tests, fuzz targets and
+// benchmarks hold the other paths to it.
 #pragma once
 
 #include <cstdint>

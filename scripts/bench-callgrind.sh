@@ -2,7 +2,7 @@
 # usage: scripts/bench-callgrind.sh [PICTURE]
 # Counts the instructions of one decode of PICTURE (default 1920x1080_420, one
 # of jpeg-bench's pictures) under callgrind: this decoder on each of its
-# paths, its straightforward reference build, libjpeg-turbo's scalar code in
+# paths, its reference build (reference path), libjpeg-turbo's scalar code in
 # its fastest settings (JSIMD_FORCENONE=1) and stb_image without SIMD. Counts are stable on a busy
 # machine, unlike times. Prints a markdown table; the profiles stay in
 # build/bench/callgrind.DECODER.out for callgrind_annotate.

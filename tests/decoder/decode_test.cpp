@@ -7,13 +7,13 @@
 #include <algorithm>
 #include <functional>
 
-#include "tests/decoder/jpeg_stream_builder.h"
+#include "tests/support/stream_builder.h"
 
-using namespace jpegtest;
+using namespace testsupport;
 
 namespace {
 
-using hostile::Outcome;
+using testsupport::Outcome;
 using Pixels = std::vector<std::uint32_t>;
 using Check = std::function<void(const Outcome&)>;
 using Coefficients = std::vector<std::pair<int, int>>;  // zig-zag position, value
@@ -246,7 +246,7 @@ int Natural(int k)
     }
 }
 
-// A row of grey blocks from their coefficients, through the straightforward
+// A row of grey blocks from their coefficients, through the reference
 // transform and quantisation table 0 as the decode left it.
 Check Blocks(const std::vector<Coefficients>& blocks)
 {
@@ -489,7 +489,7 @@ TEST(DecodeJpeg, GivesEachHandBuiltStreamItsResultSizeAndPixels)
 {
     for (const Row& row : Rows()) {
         SCOPED_TRACE(row.name);
-        hostile::ResetDecoders();
+        testsupport::ResetDecoders();
         for (const Bytes& stream : row.before)
             Decode(stream);
         const Outcome d = Decode(row.stream);

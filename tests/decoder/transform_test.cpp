@@ -1,4 +1,4 @@
-// The SIMD transforms against the straightforward one, and the prescale
+// Each path's transform against the reference one, and the prescale
 // table against its formula. The arithmetic itself is held to an exact model
 // in the conformance tests and to worked-out pixels in decode_test.cpp.
 #include <gtest/gtest.h>
@@ -9,10 +9,10 @@
 #include <numbers>
 #include <random>
 
-#include "jpeg/jpeg_fast.h"
-#include "tests/decoder/jpeg_stream_builder.h"
+#include "jpeg/jpeg_kernels.h"
+#include "tests/support/stream_builder.h"
 
-using namespace jpegtest;
+using namespace testsupport;
 
 namespace {
 
@@ -34,20 +34,17 @@ TEST_F(Transform, PrescaleTableFollowsItsFormula)
             EXPECT_EQ(kPrescale[8 * r + c], std::lround(16384 * s(r) * s(c))) << r << "," << c;
 }
 
-// The SIMD transforms against the straightforward one, block for block:
+// The transform of each path's kernel record against the reference one, block for block:
 // sparse and dense blocks of every magnitude, under tables that DQT gives and
 // under any 16-bit multipliers, and columns whose odd terms lie around the
 // SSE2 range guard's bound (8191), where its 16-bit sums would overflow next.
-TEST_F(Transform, SimdTransformsGiveTheStraightforwardSamples)
+TEST_F(Transform, EachPathsTransformGivesTheReferenceSamples)
 {
     std::mt19937 random(7);
     auto below = [&](std::uint32_t n) { return static_cast<int>(random() % n); };
-    const struct {
-        const char* name;
-        JpegPath path;
-        JpegTransformKernel transform;
-    } kernels[] = {{"sse2", JpegPath::kSse2, JpegInverseTransformSse2},
-                   {"avx2", JpegPath::kAvx2, JpegInverseTransformAvx2}};
+    std::vector<std::pair<JpegPath, JpegTransformKernel>> kernels;
+    ForEachPath([&](JpegPath path) { kernels.emplace_back(path, JpegPrepareScan().transform); });
+    EXPECT_GE(kernels.size(), 2u) << "no SIMD path on this processor";
     std::uint16_t* q = jpegState.quantTables[1].multipliers;
     for (int n = 0; n < 20000; ++n) {
         for (int i = 0; i < 64; ++i)
@@ -68,11 +65,9 @@ TEST_F(Transform, SimdTransformsGiveTheStraightforwardSamples)
         }
         Block expected, actual;
         JpegInverseTransform(c.data(), expected.data(), 1);
-        for (const auto& kernel : kernels) {
-            if (!JpegPathSupported(kernel.path))
-                continue;
-            kernel.transform(c.data(), actual.data(), 1);
-            ASSERT_EQ(actual, expected) << kernel.name << ", block " << n;
+        for (auto [path, transform] : kernels) {
+            transform(c.data(), actual.data(), 1);
+            ASSERT_EQ(actual, expected) << JpegPathName(path) << ", block " << n;
         }
     }
 }

@@ -15,11 +15,11 @@
 
 #include "jpeg/alloc.h"
 #include "jpeg/decode_jpeg.h"
-#include "test_pictures.h"
+#include "tests/support/test_pictures.h"
 #include "tool_runner.h"
 #include "warning_table.h"
 
-namespace splash_test {
+namespace testsupport {
 namespace {
 
 TEST(CommandLineTest, UsageAndInputErrorsExitTwoWithOneLine)
@@ -188,11 +188,6 @@ TEST(CommandLineTest, EmptyAndGarbageFilesGetAVerdictNotACrash)
     }
 }
 
-}  // namespace
-}  // namespace splash_test
-
-namespace splash_test {
-namespace {
 
 // --screen -o: the 33x17 picture's window centred by halves that truncate
 // toward zero, its 31x15 client area showing picture (x, y) at window
@@ -244,4 +239,4 @@ TEST(ScreenTest, ThePictureSitsInsideTheFrameWhereTheCentringPutsIt)
 }
 
 }  // namespace
-}  // namespace splash_test
+}  // namespace testsupport

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-namespace splash_test {
+namespace testsupport {
 namespace {
 
 std::string Slurp(const std::string& path)
@@ -104,4 +104,4 @@ std::vector<std::string> ReportedCodes(const Json& report)
     return codes;
 }
 
-}  // namespace splash_test
+}  // namespace testsupport

@@ -7,9 +7,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "test_pictures.h"
+#include "tests/support/test_pictures.h"
 
-namespace splash_test {
+namespace testsupport {
 
 struct ToolRun {
     int exitStatus = -1;
@@ -38,4 +38,4 @@ Json ParseReport(const std::string& out);
 // The codes of its warnings, in order.
 std::vector<std::string> ReportedCodes(const Json& report);
 
-}  // namespace splash_test
+}  // namespace testsupport

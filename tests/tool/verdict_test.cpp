@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "decoder_record.h"
-#include "test_pictures.h"
+#include "tests/support/test_pictures.h"
 #include "tool_runner.h"
 
-namespace splash_test {
+namespace testsupport {
 namespace {
 
 // A picture declared fine must decode this close to libjpeg-turbo's fast
@@ -407,4 +407,4 @@ INSTANTIATE_TEST_SUITE_P(Warnings, VerdictTest, testing::ValuesIn(kCases), CaseN
 INSTANTIATE_TEST_SUITE_P(FinePictures, VerdictTest, testing::ValuesIn(kFineCases), CaseName);
 
 }  // namespace
-}  // namespace splash_test
+}  // namespace testsupport

@@ -63,7 +63,6 @@ void TakeEnd(const JpegTrace& t, std::span<const std::uint8_t> bytes, DecoderVie
 {
     v.restartInterval = t.restartInterval;
     v.endOffset = t.endOffset;
-    v.endedAtEoi = t.end == JpegSearchEnd::kEoi;
     v.scanStarted = t.end == JpegSearchEnd::kScanStart;
     if (!v.scanStarted)
         return;

@@ -42,7 +42,6 @@ struct DecoderView {
     std::uint16_t yDcSelector = 0, yAcSelector = 0;
     std::uint16_t chromaDcSelector = 0, chromaAcSelector = 0;
     std::uint16_t restartInterval = 0;
-    bool endedAtEoi = false;             // the search met EOI before a scan started
     std::uint64_t endOffset = 0;         // where the search stopped; decoding goes on from here
 };
 

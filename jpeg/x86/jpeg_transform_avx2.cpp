@@ -4,7 +4,7 @@
 // butterfly gives the same values for them.
 #include <immintrin.h>
 
-#include "jpeg/jpeg_fast.h"
+#include "jpeg/x86/jpeg_x86.h"
 #include "jpeg/jpeg_state.h"
 
 JPEG_NAMESPACE_BEGIN

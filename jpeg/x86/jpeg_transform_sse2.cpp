@@ -7,7 +7,7 @@
 // workspace values, so they need no guard.
 #include <emmintrin.h>
 
-#include "jpeg/jpeg_fast.h"
+#include "jpeg/x86/jpeg_x86.h"
 #include "jpeg/jpeg_state.h"
 
 JPEG_NAMESPACE_BEGIN

@@ -1,8 +1,8 @@
-// The one place where the fast paths are chosen: per phase, by the
-// processor's features (CPUID and XGETBV), once per process.
-#include "jpeg/jpeg_dispatch.h"
+// The one place where the decoder's path is chosen: a kernel record per path,
+// the best one by the processor's features (CPUID and XGETBV), once per process.
+#include "jpeg/jpeg_paths.h"
 
-#include "jpeg/jpeg_fast.h"
+#include "jpeg/jpeg_kernels.h"
 #include "jpeg/jpeg_state.h"
 
 #if defined(__i386__) || defined(__x86_64__)
@@ -13,17 +13,12 @@ JPEG_NAMESPACE_BEGIN
 
 namespace {
 
-// The kernels of one path, and the transform its MCU decoder hands blocks to.
-struct PathKernels {
-    JpegKernels kernels;
-    JpegTransformKernel transform;
-};
-
 // Indexed by JpegPath.
-const PathKernels kPathKernels[] = {
-    {{JpegDecodeMcuFast, JpegStoreMcuFast}, JpegInverseTransform},
-    {{JpegDecodeMcuFast, JpegStoreMcuSse2}, JpegInverseTransformSse2},
-    {{JpegDecodeMcuFast, JpegStoreMcuAvx2}, JpegInverseTransformAvx2},
+const JpegKernels kPathKernels[] = {
+    {JpegDecodeMcuReference, JpegInverseTransform, JpegStoreMcuReference},
+    {JpegDecodeMcuScalar, JpegInverseTransform, JpegStoreMcuScalar},
+    {JpegDecodeMcuScalar, JpegInverseTransformSse2, JpegStoreMcuSse2},
+    {JpegDecodeMcuScalar, JpegInverseTransformAvx2, JpegStoreMcuAvx2},
 };
 
 #if defined(__i386__) || defined(__x86_64__)
@@ -66,6 +61,7 @@ JpegPath activePath = JpegBestPath();
 const char* JpegPathName(JpegPath path)
 {
     switch (path) {
+    case JpegPath::kReference: return "reference";
     case JpegPath::kScalar: return "scalar";
     case JpegPath::kSse2: return "sse2";
     case JpegPath::kAvx2: return "avx2";
@@ -76,6 +72,7 @@ const char* JpegPathName(JpegPath path)
 bool JpegPathSupported(JpegPath path)
 {
     switch (path) {
+    case JpegPath::kReference: return true;
     case JpegPath::kScalar: return true;
     case JpegPath::kSse2: return CpuHasSse2();
     case JpegPath::kAvx2: return CpuHasAvx2();
@@ -98,9 +95,9 @@ bool JpegForcePath(JpegPath path)
 
 const JpegKernels& JpegPrepareScan()
 {
-    const PathKernels& path = kPathKernels[static_cast<std::uint32_t>(activePath)];
-    JpegPrepareFastEntropy(path.transform);
-    return path.kernels;
+    if (activePath != JpegPath::kReference)
+        JpegPrepareScalarEntropy();
+    return kPathKernels[static_cast<std::uint32_t>(activePath)];
 }
 
 JPEG_NAMESPACE_END

@@ -1,6 +1,6 @@
 // Pixel assembly a whole MCU row at a time, in 16-bit lanes that the compiler
-// vectorises: the fast form of JpegStoreMcuPlain.
-#include "jpeg/jpeg_fast.h"
+// vectorises: the scalar form of JpegStoreMcuReference.
+#include "jpeg/jpeg_kernels.h"
 #include "jpeg/jpeg_state.h"
 
 JPEG_NAMESPACE_BEGIN
@@ -75,7 +75,7 @@ void JpegStoreColourMcu(std::uint32_t rows, std::uint32_t columns, std::uint32_t
 
 // Stores the MCU's pixels that fall inside the picture, with the bounds
 // settled once per MCU rather than per pixel.
-void JpegStoreMcuFast(const McuLayout& layout, std::uint32_t x, std::uint32_t y,
+void JpegStoreMcuScalar(const McuLayout& layout, std::uint32_t x, std::uint32_t y,
                       const std::int16_t* luma, const std::int16_t* cb, const std::int16_t* cr)
 {
     const JpegDecoderState& s = jpegState;
