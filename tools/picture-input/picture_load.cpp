@@ -54,6 +54,10 @@ std::string LoadPicture(std::span<const std::uint8_t> bytes, LoadedPicture& load
         if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
             return "not a picture stb_image reads: larger than 2 GiB";
         const int size = static_cast<int>(bytes.size());
+        // stb_image 2.27 reads past its buffer converting 16-bit PNM samples.
+        if (bytes.size() >= 2 && bytes[0] == 'P' && (bytes[1] == '5' || bytes[1] == '6') &&
+            stbi_is_16_bit_from_memory(bytes.data(), size))
+            return "not a picture splash-check reads (a PNM file with 16-bit samples: save it with 8)";
         int width = 0, height = 0, channels = 0;
         if (stbi_info_from_memory(bytes.data(), size, &width, &height, &channels) &&
             std::uint64_t(width) * std::uint64_t(height) > kMaxInputPixels)
