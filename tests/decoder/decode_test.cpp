@@ -1,11 +1,16 @@
 // DecodeJpeg over hand-built streams, one row per behaviour: the stream, the
 // streams decoded before it (the state carries over), and the result, size
 // and pixels it must give. Every row is decoded by the reference build and
-// by every path, which must agree and keep DecodeJpeg's promises.
+// by every path, which must agree and keep DecodeJpeg's promises. Last, which
+// paths the processor runs, against what the system reports.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <set>
+#include <sstream>
 
 #include "tests/support/stream_builder.h"
 
@@ -110,10 +115,12 @@ HuffmanDefinition SwappedAcTable()
 }
 
 // DC table 0 of 300 codes: one of 8 bits, 255 of 9 (the last, code
-// 1 0000 0000, category 8) and 44 of 10 that are read and dropped.
-HuffmanDefinition TableOf300Codes()
+// 1 0000 0000, category 8) and 44 of 10 that are read and dropped, the
+// first of them `symbol256`.
+HuffmanDefinition TableOf300Codes(std::uint8_t symbol256 = 0)
 {
     HuffmanDefinition t{0x00, {}, Bytes(300, 0)};
+    t.symbols[256] = symbol256;
     t.counts[7] = 1;
     t.counts[8] = 255;
     t.counts[9] = 44;
@@ -367,6 +374,10 @@ std::vector<Row> Rows()
          Stream(quant1 + Dht({TableOf300Codes(), TestAcTable(0)}), kGreyFrame, kGreyScan,
                 Data([](auto& b, auto& bits) { bits.Put(256, 9); bits.Put(176, 8); b.AcSymbol(0x00); })),
          1, 8, 8, Flat(g150)},
+        {"a table of more than 256 codes leaves the table behind it alone",  // DC 1's code 0000: category 0
+         Stream(quant1 + Dht({TestDcTable(1)}) + Dht({TableOf300Codes(8), TestAcTable(0)}), kGreyFrame, {{1, 0x10}},
+                Data([](auto& b, auto&) { b.Block(0); })),
+         1, 8, 8, Flat(g128)},
         {"entries that a shorter definition left behind still match",  // 1001: 9 as before; 00: 5
          Stream(quant1 + huffman0 + Dht({{0x00, {0, 1}, {5}}}), kGreyFrame, kGreyScan,
                 Data([](auto& b, auto& bits) {
@@ -500,5 +511,24 @@ TEST(DecodeJpeg, GivesEachHandBuiltStreamItsResultSizeAndPixels)
             row.pixels(d);
     }
 }
+
+#ifdef __linux__
+// The paths this processor runs against the features that the system reports
+// for it: /proc/cpuinfo's flags, which leave avx2 out when the system does not
+// save the YMM registers.
+TEST(JpegPaths, SupportedPathsAreThoseTheSystemReports)
+{
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(cpuinfo, line) && line.rfind("flags", 0) != 0) {
+    }
+    ASSERT_EQ(line.rfind("flags", 0), 0u) << "no flags line in /proc/cpuinfo";
+    std::istringstream words(line);
+    const std::set<std::string> flags{std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()};
+    EXPECT_TRUE(JpegPathSupported(JpegPath::kScalar));
+    EXPECT_EQ(JpegPathSupported(JpegPath::kSse2), flags.contains("sse2"));
+    EXPECT_EQ(JpegPathSupported(JpegPath::kAvx2), flags.contains("avx2"));
+}
+#endif
 
 }  // namespace

@@ -101,6 +101,7 @@ void ReadKind(ByteView b, AppRecord& a, std::uint32_t begin, std::uint32_t end)
 
 }  // namespace
 
+// The record of one APPn segment.
 AppRecord ReadApp(ByteView b, std::uint32_t offset, std::uint8_t number, std::uint32_t begin, std::uint32_t end)
 {
     AppRecord a{};

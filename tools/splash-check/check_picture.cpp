@@ -4,6 +4,7 @@
 
 namespace splash {
 
+// The decode first: the trace it fills is the decoder's side of the verdict.
 Report CheckPicture(std::span<const std::uint8_t> bytes, const std::string& path, DecoderRun& run,
                     ScreenSize screen)
 {

@@ -216,11 +216,13 @@ void Walk(ByteView b, JpegStructure& out, WalkState& w)
 
 }  // namespace
 
+// " at offset N".
 std::string AtOffset(std::uint32_t offset)
 {
     return " at offset " + std::to_string(offset);
 }
 
+// At most 64 problems are kept.
 void AddProblem(JpegStructure& out, std::string text, bool layout)
 {
     out.layoutBroken |= layout;
@@ -228,6 +230,7 @@ void AddProblem(JpegStructure& out, std::string text, bool layout)
         out.problems.push_back(std::move(text));
 }
 
+// The walk from SOI, after the checks on the whole file.
 JpegStructure ReadJpegStructure(std::span<const std::uint8_t> bytes)
 {
     JpegStructure out;

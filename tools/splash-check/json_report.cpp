@@ -32,6 +32,7 @@ Json Maybe(bool present, T value)
     return present ? Json(value) : Json(nullptr);
 }
 
+// frame {...}: the first frame header.
 Json FrameJson(const FrameInfo& f)
 {
     Json components = Json::array();
@@ -82,7 +83,7 @@ Json AppJson(const AppRecord& a)
             {"adobe_transform", Maybe(a.adobeTransform >= 0, a.adobeTransform)}};
 }
 
-// The lists of structure {...} that come before the scans.
+// markers [...].
 Json MarkersJson(const JpegStructure& s)
 {
     Json markers = Json::array();
@@ -95,6 +96,7 @@ Json MarkersJson(const JpegStructure& s)
     return markers;
 }
 
+// quant_tables [...], and huffman_tables [...] into `huffman`.
 Json TablesJson(const JpegStructure& s, Json& huffman)
 {
     Json quant = Json::array();
@@ -174,6 +176,7 @@ Json WindowJson(const SplashWindow& w, ScreenSize screen)
 
 }  // namespace
 
+// The whole report, on one line.
 void PrintJson(std::ostream& out, const Report& r)
 {
     Json warnings = Json::array(), notes = Json::array();

@@ -66,6 +66,7 @@ const HuffmanTableRecord* TableAt(const JpegStructure& out, std::int64_t offset)
 
 }  // namespace
 
+// The scan's record, its data walked for MCUs where the frame allows.
 std::uint32_t ReadScan(ByteView b, JpegStructure& out, const TablesInForce& tables, std::uint16_t restartInterval,
                        std::uint32_t offset, std::uint32_t begin, std::uint32_t end)
 {

@@ -15,6 +15,7 @@ std::uint8_t ByteAt(std::span<const std::uint8_t> bytes, std::uint64_t i)
 
 }  // namespace
 
+// Class, index, the 16 counts and the symbols up to `end`.
 HuffmanTableRecord ReadHuffmanTable(std::span<const std::uint8_t> bytes, std::uint32_t offset, std::uint32_t end)
 {
     HuffmanTableRecord t{};
@@ -30,12 +31,14 @@ HuffmanTableRecord ReadHuffmanTable(std::span<const std::uint8_t> bytes, std::ui
     return t;
 }
 
+// Index and precision from the first byte.
 QuantTableRecord ReadQuantTable(std::span<const std::uint8_t> bytes, std::uint32_t offset)
 {
     std::uint8_t pq = ByteAt(bytes, offset);
     return {offset, static_cast<std::uint8_t>(pq & 0x0F), static_cast<std::uint8_t>((pq >> 4) == 0 ? 8 : 16)};
 }
 
+// Both records whole, with the same counts and symbols.
 bool SameHuffmanTable(std::span<const std::uint8_t> bytes, std::int64_t a, std::int64_t b)
 {
     if (a < 0 || b < 0 || a == b)
@@ -48,6 +51,7 @@ bool SameHuffmanTable(std::span<const std::uint8_t> bytes, std::int64_t a, std::
            ta.symbols == tb.symbols;
 }
 
+// Both records whole, with the same precision and entries.
 bool SameQuantTable(std::span<const std::uint8_t> bytes, std::int64_t a, std::int64_t b)
 {
     if (a < 0 || b < 0 || a == b)

@@ -21,6 +21,7 @@ constexpr Check kChecks[] = {
 
 }  // namespace
 
+// The first warning of each code is kept; every one counts for the verdict.
 void Findings::Add(Warn id, std::string message)
 {
     const WarningKind& kind = KindOf(id);
@@ -31,6 +32,7 @@ void Findings::Add(Warn id, std::string message)
     assessment_.warnings.push_back({kind.code, std::move(message), kind.fix});
 }
 
+// not-jpeg alone, or every check in order.
 Assessment Assess(std::span<const std::uint8_t> bytes, const JpegStructure& s, const DecoderView& view,
                   std::int32_t decodeResult, ScreenSize screen)
 {
@@ -47,6 +49,7 @@ Assessment Assess(std::span<const std::uint8_t> bytes, const JpegStructure& s, c
     return out.Take();
 }
 
+// The JSON name of a verdict.
 const char* VerdictName(Verdict verdict)
 {
     switch (verdict) {
@@ -58,6 +61,7 @@ const char* VerdictName(Verdict verdict)
     return "none";
 }
 
+// The last line of the report.
 std::string VerdictLine(const Assessment& a, const DecoderView& view)
 {
     std::string count = std::to_string(a.warnings.size()) + (a.warnings.size() == 1 ? " problem" : " problems");

@@ -105,11 +105,13 @@ static_assert(InIdOrder() && std::size(kKinds) == std::size_t(Warn::DecodeFailed
 
 }  // namespace
 
+// The row of `id`.
 const WarningKind& KindOf(Warn id)
 {
     return kKinds[static_cast<std::size_t>(id)];
 }
 
+// Each code once, in table order.
 std::vector<std::string> WarningCodes()
 {
     std::vector<std::string> codes;
