@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Usage: fuzz/make_corpus.py OUT_DIR
 
-Writes the seed corpus of the fuzz targets: OUT_DIR/decode, OUT_DIR/sequence and
-OUT_DIR/structure. Seeds are small pictures encoded by cjpeg (libjpeg-turbo) in every
+Writes the seed corpus of the fuzz targets: OUT_DIR/decode, OUT_DIR/sequence,
+OUT_DIR/structure and OUT_DIR/picture (the JPEG seeds and one small picture in
+each other format --make reads: PNG, BMP, TGA, GIF, PSD, PGM, PPM). Seeds are small pictures encoded by cjpeg (libjpeg-turbo) in every
 layout and coding option the decoder meets, and hand-built streams for the edge cases
 of its marker loop. Deterministic; a few hundred KB in all.
 """
@@ -101,6 +102,46 @@ def hand_built_seeds():
     }
 
 
+def png(width, height, rgb):
+    """An 8-bit RGB PNG, filter 0 on every row."""
+    import zlib
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+    rows = b"".join(b"\0" + rgb[y * width * 3:(y + 1) * width * 3] for y in range(height))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def psd(width, height, rgb):
+    """An uncompressed 8-bit RGB PSD: planar channels."""
+    planes = b"".join(rgb[c::3] for c in range(3))
+    return (b"8BPS" + struct.pack(">H6xHIIHH", 1, 3, height, width, 8, 3) + struct.pack(">IIIH", 0, 0, 0, 0) +
+            planes)
+
+
+def djpeg(jpeg, options):
+    with tempfile.NamedTemporaryFile(suffix=".jpg") as source:
+        source.write(jpeg)
+        source.flush()
+        return subprocess.run(["djpeg", *options, source.name], check=True, stdout=subprocess.PIPE).stdout
+
+
+def picture_seeds(seeds):
+    """--make's inputs: the JPEG seeds and the other formats it reads."""
+    out = dict(seeds)
+    colour = picture(24, 16, 3, 7)
+    rgb = colour[colour.index(b"255\n") + 4:]
+    out["24x16.ppm"] = colour
+    out["24x16.pgm"] = picture(24, 16, 1, 8)
+    out["24x16.png"] = png(24, 16, rgb)
+    out["24x16.psd"] = psd(24, 16, rgb)
+    jpeg = seeds["17x9-444-q75.jpg"]
+    for name, options in [("17x9.bmp", ["-bmp"]), ("17x9.tga", ["-targa"]), ("17x9.gif", ["-gif"])]:
+        out[name] = djpeg(jpeg, options)
+    return out
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit("usage: fuzz/make_corpus.py OUT_DIR")
@@ -110,6 +151,9 @@ def main():
         (out / target).mkdir(parents=True, exist_ok=True)
         for name, data in seeds.items():
             (out / target / name).write_bytes(data)
+    (out / "picture").mkdir(parents=True, exist_ok=True)
+    for name, data in picture_seeds(seeds).items():
+        (out / "picture" / name).write_bytes(data)
     # Sequences: a picture, then others that lean on the state it leaves.
     (out / "sequence").mkdir(parents=True, exist_ok=True)
     names = sorted(seeds)

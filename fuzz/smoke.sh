@@ -44,3 +44,4 @@ for path in scalar sse2 avx2; do
 done
 run sequence
 run structure
+run picture

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -101,7 +102,9 @@ TEST(CommandLineTest, JsonIsOneObjectWithTheDocumentedKeysInOrder)
     ASSERT_TRUE(report.is_object()) << run.out;
     using Names = std::vector<std::string>;
     EXPECT_EQ(Keys(report), (Names{"format", "file", "file_size", "verdict", "verdict_line", "exit_status", "decode",
-                                   "warnings", "notes", "decoder", "structure"}));
+                                   "window", "warnings", "notes", "decoder", "structure"}));
+    EXPECT_EQ(Keys(report["window"]), (Names{"shown", "screen_width", "screen_height", "left", "top", "width", "height",
+                                             "client_width", "client_height", "visible", "wait_ms"}));
     EXPECT_EQ(report["format"], 1);
     EXPECT_EQ(report["exit_status"], 1);
     EXPECT_EQ(Keys(report["decoder"]),
@@ -180,7 +183,8 @@ TEST(PreviewTest, EveryFormatHoldsTheDecodersPixelsExactly)
     FreeBlock(pixels);
 }
 
-// Not JPEG at all, or JPEG with nothing to show: a verdict, not a crash.
+// Not JPEG at all (no window), or JPEG with nothing to show (a one-pixel
+// window): a verdict, not a crash.
 TEST(CommandLineTest, EmptyAndGarbageFilesGetAVerdictNotACrash)
 {
     for (const Bytes& bytes : {Bytes{}, Bytes{0xFF}, Bytes{'G', 'I', 'F', '8'}, Bytes{0xFF, 0xD9, 0xFF, 0xD8},
@@ -194,13 +198,66 @@ TEST(CommandLineTest, EmptyAndGarbageFilesGetAVerdictNotACrash)
         EXPECT_EQ(run.out.find('\n'), run.out.size() - 1) << run.out;
         const Json report = ParseReport(run.out);
         ASSERT_TRUE(report.is_object()) << run.out;
-        EXPECT_EQ(report["verdict"], "none") << run.out;
-        EXPECT_EQ(report["verdict_line"].get<std::string>().rfind("NO SPLASH:", 0), 0u) << run.out;
+        EXPECT_EQ(report["verdict"], soi ? "blank" : "none") << run.out;
+        EXPECT_EQ(report["verdict_line"].get<std::string>().rfind(
+                      soi ? "BLANK: the splash will be a one-pixel window" : "NO SPLASH:", 0),
+                  0u) << run.out;
+        EXPECT_EQ(report["window"]["shown"], soi) << run.out;
         std::vector<std::string> codes = ReportedCodes(report);
         EXPECT_EQ(std::find(codes.begin(), codes.end(), "not-jpeg") != codes.end(), !soi) << run.out;
         EXPECT_EQ(report["structure"]["starts_with_soi"], soi);
         EXPECT_EQ(report["structure"]["restart_interval"], 0);  // no DRI segment
     }
+}
+
+
+// --screen -o: the 33x17 picture's window centred by halves that truncate
+// toward zero, its 31x15 client area showing picture (x, y) at window
+// (x + 1, y + 1), the rest of the screen one flat colour.
+TEST(ScreenTest, ThePictureSitsInsideTheFrameWhereTheCentringPutsIt)
+{
+    const Bytes picture = Encode(Sized(33, 17));
+    std::uint32_t* pixels = nullptr;
+    std::uint32_t width = 0, height = 0, bits = 0;
+    ASSERT_EQ(DecodeJpeg(picture.data(), std::uint32_t(picture.size()), &pixels, &width, &height, &bits), 1);
+    const std::string source = WriteTempFile(picture, "screen_source.jpg");
+    const struct { int screenWidth, screenHeight, left, top; } cases[] = {
+        {64, 48, 15, 15}, {33, 17, 0, 0}, {32, 16, 0, 0}, {20, 10, -6, -3}, {1, 1, -16, -8},
+    };
+    for (const auto& c : cases) {
+        const std::string size = std::to_string(c.screenWidth) + "x" + std::to_string(c.screenHeight);
+        const std::string path = TempPath("screen.ppm");
+        ToolRun run = RunTool("'" + source + "' --json --screen " + size + " -o '" + path + "'");
+        ASSERT_EQ(run.exitStatus, c.left < 0 ? 1 : 0) << size << run.err;  // cut: screen-size
+        const Json report = ParseReport(run.out);
+        EXPECT_EQ(report["window"]["left"], c.left) << size;
+        EXPECT_EQ(report["window"]["top"], c.top) << size;
+        Rgb screen;
+        ASSERT_TRUE(ReadPpm(path, screen));
+        ASSERT_EQ(screen.width, c.screenWidth);
+        ASSERT_EQ(screen.height, c.screenHeight);
+        std::size_t wrongClient = 0, clientSeen = 0;
+        std::set<std::uint32_t> desktop;
+        for (int y = 0; y < screen.height; ++y) {
+            for (int x = 0; x < screen.width; ++x) {
+                const std::uint8_t* p = &screen.data[(std::size_t(y) * screen.width + x) * 3];
+                const std::uint32_t rgb = std::uint32_t(p[0]) << 16 | p[1] << 8 | p[2];
+                const int px = x - c.left - 1, py = y - c.top - 1;
+                if (px >= 0 && px < 31 && py >= 0 && py < 15) {
+                    ++clientSeen;
+                    wrongClient += rgb != (pixels[py * 33 + px] & 0xFFFFFF);
+                } else if (px < -1 || px > 31 || py < -1 || py > 15) {
+                    desktop.insert(rgb);
+                }
+            }
+        }
+        EXPECT_EQ(wrongClient, 0u) << size;
+        EXPECT_EQ(clientSeen, std::size_t(std::min(c.screenWidth, c.left + 32) - std::max(0, c.left + 1)) *
+                                  (std::min(c.screenHeight, c.top + 16) - std::max(0, c.top + 1)))
+            << size;
+        EXPECT_LE(desktop.size(), 1u) << size;
+    }
+    FreeBlock(pixels);
 }
 
 }  // namespace

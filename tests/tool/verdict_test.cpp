@@ -22,7 +22,8 @@ enum class Outcome {
     Reference,  // decodes like libjpeg-turbo
     Differs,    // decodes, but not like libjpeg-turbo
     Flat,       // one colour everywhere
-    Nothing,    // no preview: result 0 or a 0x0 picture
+    Nothing,    // result 0: no window
+    OnePixel,   // a 0x0 picture: a one-pixel window with no client area
     Grey,       // a colour picture shown in grey
     Thumbnail,  // the 16x8 thumbnail instead of the picture
 };
@@ -204,17 +205,17 @@ Bytes WithQuantIndex(std::uint8_t index)
 
 const VerdictCase kCases[] = {
     {"progressive", [] { return EncodeWith([](auto& o) { o.progressive = true; }); },
-     {"progressive", "zero-size", "multiple-scans", "other-scan"}, "none", Outcome::Nothing},
+     {"progressive", "zero-size", "multiple-scans", "other-scan"}, "blank", Outcome::OnePixel},
     {"arithmetic", [] { return EncodeWith([](auto& o) { o.arithmetic = true; }); },
-     {"arithmetic", "zero-size", "scan-never-starts", "sos-before-tables"}, "none", Outcome::Nothing},
-    {"lossless", [] { return WithFrameCode(0xC3); }, {"lossless", "zero-size", "tables-differ"}, "none",
-     Outcome::Nothing},
-    {"hierarchical", [] { return WithFrameCode(0xC5); }, {"hierarchical", "zero-size", "tables-differ"}, "none",
-     Outcome::Nothing},
-    {"twelve_bit", [] { return WithFrameCode(0xC1, 12); }, {"precision", "zero-size", "tables-differ"}, "none",
-     Outcome::Nothing},
-    {"no_frame", WithoutFrame, {"no-frame"}, "none", Outcome::Nothing},
-    {"zero_height", [] { return WithFrameSize(64, 0); }, {"zero-size"}, "none", Outcome::Nothing},
+     {"arithmetic", "zero-size", "scan-never-starts", "sos-before-tables"}, "blank", Outcome::OnePixel},
+    {"lossless", [] { return WithFrameCode(0xC3); }, {"lossless", "zero-size", "tables-differ"}, "blank",
+     Outcome::OnePixel},
+    {"hierarchical", [] { return WithFrameCode(0xC5); }, {"hierarchical", "zero-size", "tables-differ"}, "blank",
+     Outcome::OnePixel},
+    {"twelve_bit", [] { return WithFrameCode(0xC1, 12); }, {"precision", "zero-size", "tables-differ"}, "blank",
+     Outcome::OnePixel},
+    {"no_frame", WithoutFrame, {"no-frame"}, "blank", Outcome::OnePixel},
+    {"zero_height", [] { return WithFrameSize(64, 0); }, {"zero-size"}, "blank", Outcome::OnePixel},
     {"beyond_decoder_limit", [] { return WithFrameSize(65535, 65535); }, {"too-large", "truncated"}, "none",
      Outcome::Nothing},
     {"sixteen_bit_quant_tables",
@@ -293,8 +294,13 @@ const VerdictCase kCases[] = {
     {"larger_than_screen",
      [] { return EncodeWith([](auto& o) { o.width = 2000; o.height = 1100; }, Grey()); },
      {"screen-size"}, "wrong", Outcome::Reference},
+    // (1920 - 1922) / 2 = -1: the frame just off the screen, the client area on it whole.
+    {"screen_plus_frame", [] { return EncodeWith([](auto& o) { o.width = 1922; o.height = 1082; }, Grey()); },
+     {}, "ok", Outcome::Reference},
+    {"one_column_beyond", [] { return EncodeWith([](auto& o) { o.width = 1923; o.height = 1082; }, Grey()); },
+     {"screen-size"}, "wrong", Outcome::Reference},
     {"end_of_image_inside_comment", [] { return WithComment({'a', 0xFF, 0xD9, 'b'}); },
-     {"hidden-marker", "zero-size", "scan-never-starts"}, "none", Outcome::Nothing},
+     {"hidden-marker", "zero-size", "scan-never-starts"}, "blank", Outcome::OnePixel},
     {"cut_in_the_scan", CutInTheScan, {"truncated"}, "wrong", Outcome::Differs},
     {"no_scan", [] { return WithoutScan(Grey()); }, {"no-scan"}, "blank", Outcome::Flat},
     {"cmyk_without_scan", [] { return WithoutScan(Sized(64, 48, 4)); }, {"component-count", "component-ids", "no-scan"},
@@ -367,9 +373,16 @@ TEST_P(VerdictTest, ReportsTheWarningsAndTheVerdictMatchesTheDecodedPicture)
         break;
     case Outcome::Nothing:
         EXPECT_FALSE(run.previewWritten);
-        EXPECT_TRUE(report["decode"]["result"] == 0 ||
-                    report["decode"]["width"].get<long>() * report["decode"]["height"].get<long>() == 0)
-            << run.out;
+        EXPECT_EQ(report["decode"]["result"], 0) << run.out;
+        EXPECT_EQ(report["window"]["shown"], false) << run.out;
+        break;
+    case Outcome::OnePixel:
+        EXPECT_FALSE(run.previewWritten);
+        EXPECT_EQ(report["decode"]["result"], 1) << run.out;
+        EXPECT_EQ(report["decode"]["width"].get<long>() * report["decode"]["height"].get<long>(), 0) << run.out;
+        EXPECT_EQ(report["window"]["shown"], true) << run.out;
+        EXPECT_EQ(report["window"]["width"], 1) << run.out;
+        EXPECT_EQ(report["window"]["client_width"], 0) << run.out;
         break;
     case Outcome::Grey: {
         ASSERT_TRUE(run.previewWritten);

@@ -12,7 +12,7 @@ void CheckFrameType(const Facts& f, Findings& out)
 {
     if (!f.structure.frame) {
         if (!f.decoder.frameRead)
-            out.Add(Warn::NoFrame, "the file has no frame header, so the splash has no size");
+            out.Add(Warn::NoFrame, "the file has no frame header, so the picture is 0x0 and the splash a one-pixel window");
         return;
     }
     const FrameInfo& frame = *f.structure.frame;
@@ -32,14 +32,32 @@ void CheckFrameType(const Facts& f, Findings& out)
                 std::to_string(frame.precision) + "-bit samples: the decoder reads only 8-bit samples");
 }
 
+namespace {
+
+// The window is centred and unscaled: the screen cuts what lies outside it.
+void CheckScreen(const Facts& f, Findings& out)
+{
+    const SplashWindow w = ModelSplashWindow(1, f.decoder.width, f.decoder.height, f.screen);
+    if (VisiblePixels(w) == std::int64_t{w.clientWidth} * w.clientHeight)
+        return;
+    out.Add(Warn::ScreenSize, "the " + Size(w.width, w.height) + " window stands at (" + std::to_string(w.left) +
+                                  "," + std::to_string(w.top) + ") on a " + Size(f.screen.width, f.screen.height) +
+                                  " screen, which shows only " +
+                                  Size(w.visibleRight - w.visibleLeft, w.visibleBottom - w.visibleTop) + " of its " +
+                                  Size(w.clientWidth, w.clientHeight) + " client area");
+}
+
+}  // namespace
+
 // The size the decoder takes: from which frame header, zero, too large, larger than a screen.
 void CheckSize(const Facts& f, Findings& out)
 {
     const DecoderView& v = f.decoder;
+    // A 0x0 picture still gets a bitmap (1x1), so its window opens.
+    const std::string onePixel = ", so the splash is a one-pixel window with no picture in it, and the game waits 3 s";
     if (!v.frameRead) {
         if (f.structure.frame)
-            out.Add(Warn::ZeroSizeNoFrame,
-                    "the decoder reads no frame header it can use, so the splash is 0x0 and nothing shows");
+            out.Add(Warn::ZeroSizeNoFrame, "the decoder reads no frame header it can use: the picture is 0x0" + onePixel);
         return;
     }
     if (f.structure.frame && v.frameOffset != f.structure.frame->offset)
@@ -47,17 +65,16 @@ void CheckSize(const Facts& f, Findings& out)
                                       " (" + Size(v.width, v.height) + "), not from the picture's at offset " +
                                       Num(f.structure.frame->offset));
     if (v.width == 0 || v.height == 0) {
-        out.Add(Warn::ZeroSize, "the frame is " + Size(v.width, v.height) + ", so nothing shows");
+        out.Add(Warn::ZeroSize, "the frame is " + Size(v.width, v.height) + onePixel);
         return;
     }
     if (std::uint64_t{v.width} * v.height > kMaxPixelCount)
         out.Add(Warn::TooLarge, Size(v.width, v.height) + " is more than the decoder's limit of " +
                                     std::to_string(kMaxPixelCount) + " pixels, so nothing shows");
-    else if (v.width > kCommonScreenWidth || v.height > kCommonScreenHeight)
-        out.Add(Warn::ScreenSize, Size(v.width, v.height) + " is larger than a " +
-                                      Size(kCommonScreenWidth, kCommonScreenHeight) +
-                                      " screen: the splash is shown unscaled and centred, so its edges are cut off");
+    else
+        CheckScreen(f, out);
 }
+
 
 // Component count, identifiers and the Adobe colour transform.
 void CheckComponents(const Facts& f, Findings& out)

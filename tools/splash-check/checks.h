@@ -14,6 +14,7 @@ struct Facts {
     std::int32_t decodeResult;    // DecodeJpeg's result
     const ScanInfo* firstScan;    // the picture's first scan; null when there is none
     std::uint32_t scanLimit;      // its offset, or the file size
+    ScreenSize screen;            // the player's
 
     // The decoder starts at the picture's first scan.
     bool DecodesFirstScan() const

@@ -7,6 +7,10 @@
 #include <cstring>
 #include <fstream>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace splash {
 namespace {
 
@@ -49,6 +53,20 @@ std::string WriteWholeFile(const std::string& path, std::span<const std::uint8_t
     ok = std::fclose(file) == 0 && ok;
     if (!ok)
         return "cannot write " + path + Reason();
+    return {};
+}
+
+std::string MoveOver(const std::string& from, const std::string& to)
+{
+    errno = 0;
+#ifdef _WIN32
+    // The C library's rename refuses an existing target on Windows.
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) == 0)
+        return "cannot move " + from + " to " + to + " (error " + std::to_string(GetLastError()) + ")";
+#else
+    if (std::rename(from.c_str(), to.c_str()) != 0)
+        return "cannot move " + from + " to " + to + Reason();
+#endif
     return {};
 }
 

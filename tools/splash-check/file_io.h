@@ -15,4 +15,7 @@ std::string ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& by
 // Creates or replaces the file; an error message, or an empty string.
 std::string WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes);
 
+// Moves `from` over `to`, replacing it in one step; an error message, or empty.
+std::string MoveOver(const std::string& from, const std::string& to);
+
 }  // namespace splash

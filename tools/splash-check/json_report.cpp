@@ -157,6 +157,23 @@ Json DecoderJson(const DecoderView& v)
             {"restart_interval", v.restartInterval}};
 }
 
+// window {...}: what the splash opens on the screen.
+Json WindowJson(const SplashWindow& w, ScreenSize screen)
+{
+    return {{"shown", w.shown},
+            {"screen_width", screen.width},
+            {"screen_height", screen.height},
+            {"left", w.left},
+            {"top", w.top},
+            {"width", w.width},
+            {"height", w.height},
+            {"client_width", w.clientWidth},
+            {"client_height", w.clientHeight},
+            {"visible", {{"left", w.visibleLeft}, {"top", w.visibleTop}, {"right", w.visibleRight},
+                         {"bottom", w.visibleBottom}}},
+            {"wait_ms", w.waitMs}};
+}
+
 }  // namespace
 
 // The whole report, on one line.
@@ -174,6 +191,7 @@ void PrintJson(std::ostream& out, const Report& r)
                    {"verdict_line", VerdictLine(r.assessment, r.view)},
                    {"exit_status", r.assessment.verdict == Verdict::Ok ? 0 : 1},
                    {"decode", {{"result", r.decode.result}, {"width", r.decode.width}, {"height", r.decode.height}}},
+                   {"window", WindowJson(r.window, r.screen)},
                    {"warnings", warnings},
                    {"notes", notes},
                    {"decoder", DecoderJson(r.view)},

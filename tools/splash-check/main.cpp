@@ -10,49 +10,70 @@
 #include "make_command.h"
 #include "preview.h"
 #include "report.h"
+#include "screen_picture.h"
 #include "warning_table.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: splash-check PICTURE.jpg [-o PREVIEW] [--quiet] [--json]\n"
-    "       splash-check --make OUT.jpg INPUT [--fit WxH] [--quality Q] [--background RRGGBB] [--quiet]";
+    "usage: splash-check PICTURE.jpg [--screen WxH] [-o PICTURE] [--quiet] [--json]\n"
+    "       splash-check --make OUT.jpg INPUT [--screen WxH] [--quality Q] [--background RRGGBB] [--reencode]\n"
+    "                    [--quiet]";
 
 constexpr const char* kHelp = R"(
 Checks a splash picture (prelude.jpg) before it ships: decodes it with the
 splash's own decoder and tells whether it will show as encoded, and if not,
 why and what to change in the encoder.
 
---make OUT.jpg INPUT turns a picture into one the splash shows, and checks
-it: reads PNG, BMP, TGA, GIF (first frame), PSD, PNM or JPEG (progressive
-too); turns it upright by its EXIF orientation; flattens transparency onto
-the background; scales it down, keeping its shape, when it is larger than
-the fit box; writes a baseline JPEG (4:2:0 up to quality 90, 4:4:4 above)
-without metadata; then checks the written file and prints the verdict, its
-size and the PSNR of the splash's pixels against the prepared picture.
-  --fit WxH            the box (default 1920x1080)
+The splash window has a one-pixel frame and is as large as the picture, so
+it shows the picture's pixels (0,0) to (W-3,H-3), one pixel right of and
+below the window's corner; the report's "window:" line says where.
+
+--make OUT.jpg INPUT turns a picture into one the splash shows whole, and
+checks it: reads PNG, BMP, TGA, GIF (first frame), PSD, PNM or JPEG
+(progressive too); turns it upright by its EXIF orientation; flattens
+transparency onto the background; scales it down, keeping its shape, to fit
+the screen; adds two columns and rows of background on the right and
+bottom, which the frame covers, so that a WxH artwork becomes (W+2)x(H+2)
+and shows whole; writes a baseline JPEG (4:2:0 up to quality 90, 4:4:4
+above; one grey component for grey pictures) without metadata beside OUT as
+OUT.new.jpg; checks it and prints the
+verdict, its size and the PSNR of the splash's pixels against the prepared
+picture. Only when it shows as encoded does it replace OUT; otherwise OUT is
+left as it was and the new file stays beside it. A JPEG input that already
+shows as encoded on the screen is copied unchanged. OUT must end in .jpg or
+.jpeg and may not be the input or an existing file that is not a JPEG.
   --quality Q          1..100 (default 90)
-  --background RRGGBB  hex colour under transparent pixels (default 000000)
+  --background RRGGBB  hex colour under transparent pixels and in the
+                       margin (default 000000)
+  --reencode           encode even an input that shows as encoded
 Exit status 0 only when the written file shows as encoded.
 
-  -o PREVIEW  write exactly the pixels the splash would show; the format
-              follows the extension: .png, .bmp or .ppm (binary P6).
-              Nothing is written when the decoder refuses the file or the
-              picture is 0x0.
+  --screen WxH  the player's screen (default 1920x1080): where the window
+              stands, what the screen cuts off, and --make's fit
+  -o PICTURE  without --screen: the decoded picture, every pixel of it,
+              including the two columns and rows under the frame; with
+              --screen: the whole screen as the player sees it (the
+              desktop in one flat colour, the frame in black, the client
+              area). The format follows the extension: .png, .bmp or .ppm
+              (binary P6). Without --screen nothing is written when the
+              decoder refuses the file or the picture is 0x0.
   --quiet     print only the verdict line
   --json      print the whole report as one JSON object on one line
               (--quiet is then ignored)
   --help      print this text
 
-Report: the decoder's result, width and height; the file's structure
+Report: the decoder's result, width and height; the window on the screen;
+the file's structure
 (markers, frame, tables, restart interval and where the restart markers
 stand, scans, APP segments, comments, end of image); one "warning [code]"
 line per problem with a "fix:" line; notes; the verdict as the last line:
   OK: ...         shows as encoded
   WRONG: ...      shows, but not as the picture (scrambled, shifted, wrong
                   colours, another picture, clipped or unrotated)
-  BLANK: ...      shows a flat, empty picture
-  NO SPLASH: ...  shows nothing at all
+  BLANK: ...      shows a flat, empty picture, or a one-pixel window
+                  (a 0x0 picture) for 3 s
+  NO SPLASH: ...  no window opens; the game goes on at once
 
 )";
 
@@ -63,6 +84,9 @@ offsets in the file; absent values are null):
   format, file, file_size, verdict ("ok"|"wrong"|"blank"|"none"),
   verdict_line, exit_status (0|1),
   decode {result, width, height},
+  window {shown, screen_width, screen_height, left, top, width, height,
+          client_width, client_height, visible {left, top, right, bottom},
+          wait_ms},
   warnings [{code, message, fix}], notes [string],
   decoder {frame_read, frame_offset, width, height, luma_sampling_product,
            quant_tables_read, dc_tables_read, ac_tables_read,
@@ -112,6 +136,7 @@ int Fail(const std::string& message)
 struct Options {
     std::string picture;
     std::string preview;
+    bool screenGiven = false;
     bool quiet = false;
     bool json = false;
     bool help = false;
@@ -128,14 +153,14 @@ bool ParseNumber(const std::string& text, int low, int high, int& value)
     return value >= low && value <= high;
 }
 
-// Checks and stores the value of --fit, --quality or --background; an error message, or empty.
-std::string ParseMakeValue(const std::string& option, const std::string& value, splash::MakeOptions& m)
+// Checks and stores the value of --screen, --quality or --background; an error message, or empty.
+std::string ParseValue(const std::string& option, const std::string& value, splash::MakeOptions& m)
 {
-    if (option == "--fit") {
+    if (option == "--screen") {
         std::size_t x = value.find_first_of("xX");
-        if (x == std::string::npos || !ParseNumber(value.substr(0, x), 1, 65535, m.boxWidth) ||
-            !ParseNumber(value.substr(x + 1), 1, 65535, m.boxHeight))
-            return "--fit takes WIDTHxHEIGHT, each 1 to 65535: " + value;
+        if (x == std::string::npos || !ParseNumber(value.substr(0, x), 1, 16384, m.screen.width) ||
+            !ParseNumber(value.substr(x + 1), 1, 16384, m.screen.height))
+            return "--screen takes WIDTHxHEIGHT, each 1 to 16384: " + value;
     } else if (option == "--quality") {
         if (!ParseNumber(value, 1, 100, m.quality))
             return "--quality takes 1 to 100: " + value;
@@ -155,7 +180,7 @@ std::string ParseArguments(int argc, char** argv, Options& options)
     bool haveMakeValue = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        bool takesValue = arg == "-o" || arg == "--make" || arg == "--fit" || arg == "--quality" ||
+        bool takesValue = arg == "-o" || arg == "--make" || arg == "--screen" || arg == "--quality" ||
                           arg == "--background";
         if (takesValue && i + 1 >= argc)
             return arg + " needs a value (see --help)";
@@ -175,10 +200,14 @@ std::string ParseArguments(int argc, char** argv, Options& options)
                 return "--make given twice";
             options.making.output = argv[++i];
             options.make = true;
-        } else if (arg == "--fit" || arg == "--quality" || arg == "--background") {
-            std::string error = ParseMakeValue(arg, argv[++i], options.making);
+        } else if (arg == "--screen" || arg == "--quality" || arg == "--background") {
+            std::string error = ParseValue(arg, argv[++i], options.making);
             if (!error.empty())
                 return error;
+            haveMakeValue = haveMakeValue || arg != "--screen";
+            options.screenGiven = options.screenGiven || arg == "--screen";
+        } else if (arg == "--reencode") {
+            options.making.reencode = true;
             haveMakeValue = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return "unknown option " + arg + " (see --help)";
@@ -195,7 +224,7 @@ std::string ParseArguments(int argc, char** argv, Options& options)
     if (options.make && (havePreview || options.json))
         return "--make takes neither -o nor --json; check the written file afterwards for those";
     if (!options.make && haveMakeValue)
-        return "--fit, --quality and --background go with --make";
+        return "--quality, --background and --reencode go with --make";
     if (havePreview && splash::PreviewFormatFor(options.preview) == splash::PreviewFormat::Unknown)
         return "the preview name must end in .png, .bmp or .ppm: " + options.preview;
     return {};
@@ -227,8 +256,15 @@ int main(int argc, char** argv)
         return Fail(error);
 
     splash::DecoderRun run;
-    splash::Report report = splash::CheckPicture(bytes, options.picture, run);
-    if (!options.preview.empty() && run.result == 1) {
+    splash::Report report = splash::CheckPicture(bytes, options.picture, run, options.making.screen);
+    if (!options.preview.empty() && options.screenGiven) {
+        const splash::ScreenSize screen = options.making.screen;
+        std::vector<std::uint32_t> seen = splash::RenderScreen(report.window, run.pixels.get(), run.width, screen);
+        error = splash::WritePreview(options.preview, splash::PreviewFormatFor(options.preview), seen.data(),
+                                     screen.width, screen.height);
+        if (!error.empty())
+            return Fail(error);
+    } else if (!options.preview.empty() && run.result == 1) {
         error = splash::WritePreview(options.preview, splash::PreviewFormatFor(options.preview), run.pixels.get(),
                                      run.width, run.height);
         if (!error.empty() && run.width != 0 && run.height != 0)

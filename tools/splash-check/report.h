@@ -8,6 +8,7 @@
 
 #include "decoder_record.h"
 #include "jpeg_structure.h"
+#include "splash_window.h"
 #include "verdict.h"
 
 namespace splash {
@@ -24,11 +25,14 @@ struct Report {
     JpegStructure structure;
     DecoderView view;
     Assessment assessment;
+    ScreenSize screen;
+    SplashWindow window;  // what the splash opens on `screen`
 };
 
 // Decodes `bytes` with the splash decoder (into `run`, with its pixels) and
-// judges the file.
-Report CheckPicture(std::span<const std::uint8_t> bytes, const std::string& path, DecoderRun& run);
+// judges the file as the player sees it on `screen`.
+Report CheckPicture(std::span<const std::uint8_t> bytes, const std::string& path, DecoderRun& run,
+                    ScreenSize screen = {});
 
 // Human-readable report: decode line, structure, warnings, verdict line last.
 void PrintText(std::ostream& out, const Report& report);

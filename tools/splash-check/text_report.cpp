@@ -85,6 +85,7 @@ void PrintText(std::ostream& out, const Report& r)
 {
     out << "file: " << r.path << " (" << r.structure.fileSize << " bytes)\n";
     out << "decode: result " << r.decode.result << ", " << r.decode.width << " x " << r.decode.height << '\n';
+    out << DescribeWindow(r.window, r.decode.width, r.decode.height, r.screen) << '\n';
     PrintStructure(out, r.structure);
     for (const std::string& note : r.assessment.notes)
         out << "note: " << note << '\n';

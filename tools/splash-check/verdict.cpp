@@ -34,7 +34,7 @@ void Findings::Add(Warn id, std::string message)
 
 // not-jpeg alone, or every check in order.
 Assessment Assess(std::span<const std::uint8_t> bytes, const JpegStructure& s, const DecoderView& view,
-                  std::int32_t decodeResult)
+                  std::int32_t decodeResult, ScreenSize screen)
 {
     Findings out;
     if (!view.startsWithSoi) {
@@ -42,7 +42,8 @@ Assessment Assess(std::span<const std::uint8_t> bytes, const JpegStructure& s, c
         return out.Take();
     }
     const ScanInfo* firstScan = s.scans.empty() ? nullptr : &s.scans.front();
-    const Facts facts{bytes, s, view, decodeResult, firstScan, firstScan != nullptr ? firstScan->offset : s.fileSize};
+    const Facts facts{bytes, s, view, decodeResult, firstScan, firstScan != nullptr ? firstScan->offset : s.fileSize,
+                      screen};
     for (Check check : kChecks)
         check(facts, out);
     return out.Take();
@@ -73,7 +74,10 @@ std::string VerdictLine(const Assessment& a, const DecoderView& view)
         return "OK: shows as encoded (" + Size(view.width, view.height) + ", " + kind + ")";
     }
     case Verdict::Wrong: return "WRONG: the splash will not look like the picture (" + count + ")";
-    case Verdict::Blank: return "BLANK: the splash will show a flat, empty picture (" + count + ")";
+    case Verdict::Blank:
+        if (view.width == 0 || view.height == 0)
+            return "BLANK: the splash will be a one-pixel window for 3 s, with no picture (" + count + ")";
+        return "BLANK: the splash will show a flat, empty picture (" + count + ")";
     case Verdict::None: return "NO SPLASH: the picture will not show at all (" + count + ")";
     }
     return {};

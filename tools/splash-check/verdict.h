@@ -9,6 +9,7 @@
 
 #include "decoder_record.h"
 #include "jpeg_structure.h"
+#include "splash_window.h"
 #include "warning_table.h"
 
 namespace splash {
@@ -25,13 +26,10 @@ struct Assessment {
     std::vector<std::string> notes;  // harmless facts worth knowing
 };
 
-// Screens larger than this are uncommon; bigger pictures are clipped.
-inline constexpr unsigned kCommonScreenWidth = 1920;
-inline constexpr unsigned kCommonScreenHeight = 1080;
-
-// Every check over one file; `decodeResult` is DecodeJpeg's result (0 adds decode-failed).
+// Every check over one file; `decodeResult` is DecodeJpeg's result (0 adds
+// decode-failed); the picture is judged as the player sees it on `screen`.
 Assessment Assess(std::span<const std::uint8_t> bytes, const JpegStructure& structure,
-                  const DecoderView& view, std::int32_t decodeResult = 1);
+                  const DecoderView& view, std::int32_t decodeResult = 1, ScreenSize screen = {});
 
 const char* VerdictName(Verdict verdict);  // "ok", "wrong", "blank", "none"
 

@@ -16,7 +16,7 @@ constexpr Verdict W = Verdict::Wrong, B = Verdict::Blank, N = Verdict::None;
 
 constexpr WarningKind kKinds[] = {
     {Warn::NotJpeg, "not-jpeg", N, "no FF D8 at the start", "save the picture as a JPEG file"},
-    {Warn::NoFrame, "no-frame", N, "no frame header", "export the picture again as a baseline JPEG"},
+    {Warn::NoFrame, "no-frame", B, "no frame header", "export the picture again as a baseline JPEG"},
     {Warn::Progressive, "progressive", W, "progressive frame",
      "save as baseline JPEG: turn off \"progressive\" (cjpeg without -progressive, "
      "ImageMagick -interlace none, Pillow progressive=False)"},
@@ -25,16 +25,17 @@ constexpr WarningKind kKinds[] = {
     {Warn::Lossless, "lossless", W, "lossless frame", "save as an ordinary (lossy) baseline JPEG"},
     {Warn::Hierarchical, "hierarchical", W, "hierarchical frames", "save as an ordinary baseline JPEG"},
     {Warn::Precision, "precision", W, "not 8-bit samples", "save with 8 bits per sample (8-bit colour depth)"},
-    {Warn::ZeroSizeNoFrame, "zero-size", N, "no usable frame, or a 0 side",
+    {Warn::ZeroSizeNoFrame, "zero-size", B, "no usable frame, or a 0 side",
      "save as baseline JPEG with 8-bit samples"},
-    {Warn::ZeroSize, "zero-size", N, "no usable frame, or a 0 side",
+    {Warn::ZeroSize, "zero-size", B, "no usable frame, or a 0 side",
      "save the picture with its real size in the frame header (no DNL height)"},
     {Warn::OtherFrame, "other-frame", W, "size taken from another frame header",
      "strip embedded thumbnails and metadata (exiftool -all= prelude.jpg, or cjpeg without -copy)"},
     {Warn::TooLarge, "too-large", N, "beyond the decoder's pixel limit",
      "scale the picture down, at most to the screen size"},
-    {Warn::ScreenSize, "screen-size", W, "beyond 1920x1080: clipped",
-     "scale the picture to at most 1920x1080 (smaller is safer)"},
+    {Warn::ScreenSize, "screen-size", W, "the screen cuts the window's client area",
+     "scale the artwork to fit the screen and add two columns and rows on the right and bottom "
+     "(splash-check --make --screen WxH does both)"},
     {Warn::ComponentCount, "component-count", W, "CMYK, YCCK", "save in RGB/YCbCr colour or greyscale, not CMYK"},
     {Warn::ComponentIds, "component-ids", W, "not 1, 2, 3",
      "use an encoder that numbers the components 1, 2, 3 (libjpeg, cjpeg, ImageMagick, Pillow do)"},

@@ -1,4 +1,4 @@
-// Any picture stb_image reads (PNG, BMP, TGA, GIF's first frame, PSD, PNM,
+// Any picture splash-check reads (PNG, BMP, TGA, GIF's first frame, PSD, PNM,
 // JPEG of every kind), as 8-bit RGBA, turned upright by its EXIF orientation.
 #pragma once
 

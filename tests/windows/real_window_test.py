@@ -1,0 +1,141 @@
+#!/usr/bin/python3
+"""usage: real_window_test.py PICTURES_DIR WORK_DIR CHECK.exe PROBE.exe -- RUNNER...
+
+Holds splash-check's window to the real one: for each picture of a table,
+splash-check.exe --screen --json -o says where the window stands and draws
+the screen; window_probe.exe (under RUNNER, e.g. cmake/wine-run.sh
+BUILD_DIR) runs splash.dll on the same picture as prelude.jpg, reports the
+window system's rectangle and holds the window up while xwd takes the X
+screen. The rectangles must be equal and the client area's pixels on the
+screen must equal the drawn screen's; the frame, whose colour is the
+theme's, is left out. Prints "N passed, N failed".
+"""
+import json
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+
+from PIL import Image, ImageChops, ImageDraw
+
+SCREEN = (1024, 768)
+
+
+def artwork(path):
+    """A full-screen artwork with detail in every corner, for --make."""
+    image = Image.new("RGB", SCREEN, (30, 90, 160))
+    draw = ImageDraw.Draw(image)
+    for i in range(0, SCREEN[0], 64):
+        draw.rectangle([i, 0, i + 31, SCREEN[1] - 1], fill=(200, 60 + i // 8, 40))
+    draw.rectangle([0, 0, 15, 15], fill=(255, 255, 0))
+    draw.rectangle([SCREEN[0] - 16, SCREEN[1] - 16, SCREEN[0] - 1, SCREEN[1] - 1], fill=(0, 255, 255))
+    image.save(path)
+
+
+def read_xwd(path):
+    """An xwd dump of a 24-bit TrueColor root window, as an RGB image."""
+    with open(path, "rb") as f:
+        data = f.read()
+    fields = struct.unpack(">25I", data[:100])
+    header_size, width, height, byte_order, bpp, line = fields[0], fields[4], fields[5], fields[7], fields[11], fields[12]
+    masks, ncolors = fields[14:17], fields[19]
+    if bpp not in (24, 32) or byte_order != 0 or masks != (0xFF0000, 0xFF00, 0xFF):
+        raise ValueError(f"unexpected xwd layout: {bpp} bits, byte order {byte_order}, masks {masks}")
+    pixels = data[header_size + 12 * ncolors:]
+    return Image.frombuffer("RGB", (width, height), pixels, "raw", "BGRX" if bpp == 32 else "BGR", line, 1)
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def checker_window(runner, check, folder):
+    """splash-check's window for folder/prelude.jpg; it draws folder/screen.ppm."""
+    done = subprocess.run(runner + [check, windows_path(os.path.join(folder, "prelude.jpg")), "--json",
+                                    "--screen", "%dx%d" % SCREEN, "-o", windows_path(os.path.join(folder, "screen.ppm"))],
+                          capture_output=True, text=True, timeout=300)
+    if done.returncode not in (0, 1):
+        raise RuntimeError(f"splash-check exit {done.returncode}: {done.stderr.strip()}")
+    return json.loads(done.stdout)["window"]
+
+
+def real_window(runner, probe, folder):
+    """(rectangle or None, screenshot) of the splash under the probe."""
+    display_file = os.path.join(folder, "display")
+    env = dict(os.environ, WINE_RUN_DISPLAY_FILE=display_file, WINE_RUN_SCREEN="%dx%dx24" % SCREEN)
+    process = subprocess.Popen(runner + [probe], cwd=folder, env=env, stdout=subprocess.PIPE, text=True)
+    try:
+        line = process.stdout.readline().strip()
+        rect, shot = None, None
+        if line.startswith("window "):
+            rect = tuple(int(v) for v in line.split()[1:])
+            with open(display_file) as f:
+                display = f.read().strip()
+            xwd = os.path.join(folder, "screen.xwd")
+            subprocess.run(["xwd", "-root", "-silent", "-display", display, "-out", xwd], check=True, timeout=60)
+            shot = read_xwd(xwd)
+        elif line != "no window":
+            raise RuntimeError(f"probe said {line!r}")
+    finally:
+        open(os.path.join(folder, "go"), "w").close()
+        rest = process.communicate(timeout=120)[0]
+    if process.returncode != 0:
+        raise RuntimeError(f"probe exit {process.returncode}: {rest.strip()}")
+    return rect, shot
+
+
+def compare(model, rect, shot, drawn):
+    """Differences between splash-check's window and the real one, as a list."""
+    if not model["shown"]:
+        return [] if rect is None else [f"a window opened at {rect}; splash-check says none"]
+    if rect is None:
+        return ["no window opened; splash-check says one does"]
+    expected = (model["left"], model["top"], model["left"] + model["width"], model["top"] + model["height"])
+    if rect != expected:
+        return [f"window {rect}, splash-check says {expected}"]
+    v = model["visible"]
+    if v["right"] == v["left"] or v["bottom"] == v["top"]:
+        return []
+    x, y = model["left"] + 1, model["top"] + 1
+    box = (x + v["left"], y + v["top"], x + v["right"], y + v["bottom"])
+    diff = ImageChops.difference(shot.crop(box), drawn.convert("RGB").crop(box))
+    differing = sum(1 for p in diff.getdata() if p != (0, 0, 0))
+    return [f"{differing} of the client area's pixels differ from --screen's"] if differing else []
+
+
+def main():
+    args = sys.argv[1:]
+    if len(args) < 6 or args[4] != "--":
+        sys.exit(__doc__.splitlines()[0])
+    pictures, work, check, probe, runner = args[0], os.path.abspath(args[1]), args[2], args[3], args[5:]
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    artwork(os.path.join(work, "artwork.png"))
+    made = os.path.join(work, "made.jpg")
+    subprocess.run(runner + [check, "--make", windows_path(made), windows_path(os.path.join(work, "artwork.png")),
+                             "--screen", "%dx%d" % SCREEN, "--quiet"], check=True, capture_output=True, timeout=300)
+    table = [("fits", os.path.join(pictures, "pattern.jpg")), ("larger than the screen", os.path.join(pictures, "large.jpg")),
+             ("0x0 (progressive)", os.path.join(pictures, "progressive.jpg")),
+             ("not a JPEG", os.path.join(pictures, "not-jpeg.jpg")), ("made by --make", made)]
+    failures = 0
+    for i, (name, picture) in enumerate(table):
+        folder = os.path.join(work, str(i))
+        os.makedirs(folder)
+        shutil.copy(picture, os.path.join(folder, "prelude.jpg"))
+        try:
+            model = checker_window(runner, check, folder)
+            rect, shot = real_window(runner, probe, folder)
+            problems = compare(model, rect, shot, Image.open(os.path.join(folder, "screen.ppm")))
+        except (RuntimeError, ValueError, OSError, subprocess.SubprocessError) as error:
+            problems = [str(error)]
+        for problem in problems:
+            print(f"{name}: {problem}")
+        failures += bool(problems)
+    print(f"{len(table) - failures} passed, {failures} failed")
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    main()
