@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    hostile::allocationLimit = kPixelBudget * 4;
-    hostile::ResetDecoders();
+    testsupport::allocationLimit = kPixelBudget * 4;
+    testsupport::ResetDecoders();
     bool withReference = true;
     DecodeAndCompare({data, size}, withReference);
     return 0;

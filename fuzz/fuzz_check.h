@@ -63,7 +63,7 @@ inline double ThreadCpuSeconds()
 inline std::uint64_t DecodeAndCompare(std::span<const std::uint8_t> stream, bool& withReference)
 {
     const double start = ThreadCpuSeconds();
-    const hostile::Outcome fast = hostile::DecodeChecked(hostile::Decoder::kFast, stream, kReferencePixelLimit);
+    const testsupport::Outcome fast = testsupport::DecodeChecked(testsupport::Decoder::kFast, stream, kReferencePixelLimit);
     const double seconds = ThreadCpuSeconds() - start;
     FailIf(fast.problem, "decoder");
     const std::uint64_t pixelCount = std::uint64_t{fast.width} * fast.height;
@@ -77,8 +77,8 @@ inline std::uint64_t DecodeAndCompare(std::span<const std::uint8_t> stream, bool
         withReference = false;
         return pixelCount;
     }
-    const hostile::Outcome reference = hostile::DecodeChecked(hostile::Decoder::kReference, stream);
+    const testsupport::Outcome reference = testsupport::DecodeChecked(testsupport::Decoder::kReference, stream);
     FailIf(reference.problem, "reference decoder");
-    FailIf(hostile::CompareOutcomes(fast, reference), "decoder against reference");
+    FailIf(testsupport::CompareOutcomes(fast, reference), "decoder against reference");
     return pixelCount;
 }

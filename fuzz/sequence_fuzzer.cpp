@@ -21,10 +21,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    hostile::ResetDecoders();
+    testsupport::ResetDecoders();
     bool withReference = true;
     std::uint64_t pixels = 0;
-    for (std::span<const std::uint8_t> stream : hostile::SplitStreams({data, size})) {
+    for (std::span<const std::uint8_t> stream : testsupport::SplitStreams({data, size})) {
         if (pixels > kPixelsPerInput)
             break;
         pixels += DecodeAndCompare(stream, withReference);

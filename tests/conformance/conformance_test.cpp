@@ -13,11 +13,11 @@
 
 #include <jpeglib.h>
 
-#include "tests/decoder/jpeg_stream_builder.h"
-#include "tests/tool/test_pictures.h"
+#include "tests/support/stream_builder.h"
+#include "tests/support/test_pictures.h"
 
-using jpegtest::Bytes;
-using splash_test::Rgb;
+using testsupport::Bytes;
+using testsupport::Rgb;
 
 namespace {
 
@@ -62,7 +62,7 @@ Image MakeImage(int width, int height, int components, bool noisy, std::uint32_t
 
 Bytes Encode(const Image& image, const Encoding& e)
 {
-    splash_test::EncodeOptions o;
+    testsupport::EncodeOptions o;
     o.width = image.width;
     o.height = image.height;
     o.components = image.components;
@@ -72,13 +72,13 @@ Bytes Encode(const Image& image, const Encoding& e)
     o.optimize = e.optimise;
     o.restartInRows = e.restartRows;
     o.samples = &image.samples;
-    return splash_test::Encode(o);
+    return testsupport::Encode(o);
 }
 
 // DecodeJpeg's pixels as RGB, the same by every path and the reference build.
 Rgb DecodeWithDecodeJpeg(const Bytes& stream)
 {
-    const hostile::Outcome d = jpegtest::Decode(stream);
+    const testsupport::Outcome d = testsupport::Decode(stream);
     Rgb image{static_cast<int>(d.width), static_cast<int>(d.height), {}};
     for (std::uint32_t p : d.pixels)
         image.data.insert(image.data.end(), {std::uint8_t(p >> 16), std::uint8_t(p >> 8), std::uint8_t(p)});
@@ -239,7 +239,7 @@ struct Outcome {
 // Decodes `stream` both ways and with the model.
 Outcome DecodeAndCompare(const Bytes& stream)
 {
-    Rgb reference = splash_test::ReferenceDecode(stream);
+    Rgb reference = testsupport::ReferenceDecode(stream);
     Rgb exact = model::Decode(stream);
     Rgb ours = DecodeWithDecodeJpeg(stream);
     EXPECT_EQ(ours.width, reference.width);
@@ -251,7 +251,7 @@ Outcome DecodeAndCompare(const Bytes& stream)
     std::size_t offModel = 0;
     for (std::size_t i = 0; i < ours.data.size(); ++i)
         offModel += ours.data[i] != exact.data[i];
-    return {splash_test::Psnr(ours, reference), LargestDifference(ours, reference), offModel};
+    return {testsupport::Psnr(ours, reference), LargestDifference(ours, reference), offModel};
 }
 
 int ComponentsOf(Sampling s) { return s == Sampling::kGrey ? 1 : 3; }

@@ -12,13 +12,13 @@
 #include <set>
 #include <sstream>
 
-#include "tests/decoder/jpeg_stream_builder.h"
+#include "tests/support/stream_builder.h"
 
-using namespace jpegtest;
+using namespace testsupport;
 
 namespace {
 
-using hostile::Outcome;
+using testsupport::Outcome;
 using Pixels = std::vector<std::uint32_t>;
 using Check = std::function<void(const Outcome&)>;
 using Coefficients = std::vector<std::pair<int, int>>;  // zig-zag position, value
@@ -500,7 +500,7 @@ TEST(DecodeJpeg, GivesEachHandBuiltStreamItsResultSizeAndPixels)
 {
     for (const Row& row : Rows()) {
         SCOPED_TRACE(row.name);
-        hostile::ResetDecoders();
+        testsupport::ResetDecoders();
         for (const Bytes& stream : row.before)
             Decode(stream);
         const Outcome d = Decode(row.stream);

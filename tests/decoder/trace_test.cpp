@@ -10,9 +10,9 @@
 #include <string>
 
 #include "jpeg/jpeg_trace.h"
-#include "tests/decoder/jpeg_stream_builder.h"
+#include "tests/support/stream_builder.h"
 
-using namespace jpegtest;
+using namespace testsupport;
 
 namespace {
 

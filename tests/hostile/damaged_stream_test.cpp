@@ -8,7 +8,7 @@
 
 #include "tests/hostile/hostile_support.h"
 
-namespace hostile {
+namespace testsupport {
 namespace {
 
 // The scan's entropy-coded data starts behind the SOS segment.
@@ -66,4 +66,4 @@ TEST(Truncation, EveryPrefixDecodesWithinItsPromises)
 }
 
 }  // namespace
-}  // namespace hostile
+}  // namespace testsupport

@@ -7,15 +7,15 @@
 #include <cstdint>
 #include <vector>
 
-#include "tests/decoder/jpeg_stream_builder.h"
+#include "tests/support/stream_builder.h"
 #include "tests/support/checked_decode.h"
 
-namespace hostile {
+namespace testsupport {
 
-using jpegtest::Bytes;
+using testsupport::Bytes;
 
-using jpegtest::Decode;
-using jpegtest::DecodeFresh;
+using testsupport::Decode;
+using testsupport::DecodeFresh;
 
 // True when every pixel is `pixel` (and there is at least one).
 inline bool AllPixelsAre(const Outcome& out, std::uint32_t pixel)
@@ -43,7 +43,7 @@ inline std::vector<std::size_t> MarkerOffsets(const Bytes& stream, std::uint8_t 
 // marker after every MCU row but the last.
 inline Bytes ColourPicture()
 {
-    jpegtest::FlatBlocks blocks;
+    testsupport::FlatBlocks blocks;
     for (int row = 0; row < 4; ++row) {
         if (row > 0)
             blocks.Restart(row - 1);
@@ -55,7 +55,7 @@ inline Bytes ColourPicture()
             blocks.Block(2, 150 - 10 * row);
         }
     }
-    return jpegtest::Picture(48, 32, 0x21, blocks.Finish(), 1);
+    return testsupport::Picture(48, 32, 0x21, blocks.Finish(), 1);
 }
 
-}  // namespace hostile
+}  // namespace testsupport

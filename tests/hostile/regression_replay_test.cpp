@@ -8,7 +8,7 @@
 
 #include "tests/hostile/hostile_support.h"
 
-namespace hostile {
+namespace testsupport {
 namespace {
 
 namespace fs = std::filesystem;
@@ -54,4 +54,4 @@ TEST(RegressionCorpus, StreamSequencesKeepThePromises)
 }
 
 }  // namespace
-}  // namespace hostile
+}  // namespace testsupport

@@ -10,7 +10,7 @@
 #include "jpeg/reference_decoder.h"
 #include "tests/support/counting_alloc.h"
 
-namespace hostile {
+namespace testsupport {
 
 namespace {
 
@@ -120,4 +120,4 @@ std::string CompareOutcomes(const Outcome& fast, const Outcome& reference)
     return {};
 }
 
-}  // namespace hostile
+}  // namespace testsupport

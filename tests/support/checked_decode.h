@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace hostile {
+namespace testsupport {
 
 struct Outcome {
     std::int32_t result = 0;
@@ -37,4 +37,4 @@ std::vector<std::span<const std::uint8_t>> SplitStreams(std::span<const std::uin
 // Empty when the two outcomes are the same picture, else what differs.
 std::string CompareOutcomes(const Outcome& fast, const Outcome& reference);
 
-}  // namespace hostile
+}  // namespace testsupport

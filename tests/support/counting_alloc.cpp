@@ -7,10 +7,10 @@
 
 #include "jpeg/alloc.h"
 
-namespace hostile {
+namespace testsupport {
 AllocationLog allocationLog;
 std::uint32_t allocationLimit = ~std::uint32_t{0};
-}  // namespace hostile
+}  // namespace testsupport
 
 namespace {
 
@@ -37,7 +37,7 @@ constexpr std::uint8_t kGuardByte = 0xA5;
 
 void* AllocBlock(std::uint32_t size)
 {
-    if (size > hostile::allocationLimit)
+    if (size > testsupport::allocationLimit)
         return nullptr;
     // A zero-byte block is still a block; calloc(0) may return null.
     auto* raw = static_cast<std::uint8_t*>(std::calloc(kHeader + size + kGuard + (size == 0), 1));
@@ -45,10 +45,10 @@ void* AllocBlock(std::uint32_t size)
         return nullptr;
     std::memcpy(raw, &size, kHeader != 0 ? sizeof size : 0);
     std::memset(raw + kHeader + size, kGuardByte, kGuard);
-    hostile::allocationLog.blocks++;
-    hostile::allocationLog.lastSize = size;
-    hostile::allocationLog.lastBlock = raw + kHeader;
-    hostile::allocationLog.live++;
+    testsupport::allocationLog.blocks++;
+    testsupport::allocationLog.lastSize = size;
+    testsupport::allocationLog.lastBlock = raw + kHeader;
+    testsupport::allocationLog.live++;
     return raw + kHeader;
 }
 
@@ -56,7 +56,7 @@ void FreeBlock(void* address)
 {
     if (address == nullptr)
         return;
-    hostile::allocationLog.live--;
+    testsupport::allocationLog.live--;
     auto* raw = static_cast<std::uint8_t*>(address) - kHeader;
     std::uint32_t size = 0;
     std::memcpy(&size, raw, kHeader != 0 ? sizeof size : 0);

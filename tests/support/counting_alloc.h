@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-namespace hostile {
+namespace testsupport {
 
 struct AllocationLog {
     std::uint32_t blocks = 0;     // AllocBlock calls that returned a block
@@ -21,4 +21,4 @@ extern AllocationLog allocationLog;
 // AllocBlock refuses requests of more bytes than this.
 extern std::uint32_t allocationLimit;
 
-}  // namespace hostile
+}  // namespace testsupport

@@ -1,6 +1,9 @@
 // The command line: usage errors, --quiet, --json and the previews.
 #include <algorithm>
 #include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -11,10 +14,11 @@
 
 #include "jpeg/alloc.h"
 #include "jpeg/decode_jpeg.h"
-#include "test_pictures.h"
+#include "tests/support/test_pictures.h"
 #include "tool_runner.h"
+#include "warning_table.h"
 
-namespace splash_test {
+namespace testsupport {
 namespace {
 
 TEST(CommandLineTest, UsageAndInputErrorsExitTwoWithOneLine)
@@ -50,7 +54,7 @@ TEST(CommandLineTest, QuietPrintsOnlyTheVerdictLineOfTheFullReport)
         ToolRun text = RunOnPicture(picture, "");
         EXPECT_EQ(quiet.exitStatus, json.exitStatus);
         EXPECT_EQ(quiet.exitStatus, text.exitStatus);
-        EXPECT_EQ(quiet.out, JsonString(json.out, "verdict_line") + "\n");
+        EXPECT_EQ(quiet.out, ParseReport(json.out).value("verdict_line", "<none>") + "\n");
         // The text report ends with the same line.
         ASSERT_GE(text.out.size(), quiet.out.size());
         EXPECT_EQ(text.out.substr(text.out.size() - quiet.out.size()), quiet.out);
@@ -59,29 +63,63 @@ TEST(CommandLineTest, QuietPrintsOnlyTheVerdictLineOfTheFullReport)
     }
 }
 
-TEST(CommandLineTest, JsonIsOneValidObjectWithTheDocumentedKeys)
+// The names of an object's keys, in document order.
+std::vector<std::string> Keys(const Json& object)
+{
+    std::vector<std::string> keys;
+    for (const auto& item : object.items())
+        keys.push_back(item.key());
+    return keys;
+}
+
+TEST(CommandLineTest, JsonIsOneObjectWithTheDocumentedKeysInOrder)
 {
     EncodeOptions o;
     o.restartInRows = 1;
     o.markers = {{0xE1, ExifPayload(6, Encode(Sized(16, 8)))}, {0xFE, Bytes{'"', '\\', 0x07}}};
     ToolRun run = RunOnPicture(Encode(o), "--json");
     ASSERT_EQ(run.out.find('\n'), run.out.size() - 1);
-    std::string check = WriteTempFile(Bytes(run.out.begin(), run.out.end()), "cli_report.json");
-    EXPECT_EQ(std::system(("python3 -c 'import json,sys; json.load(open(sys.argv[1]))' '" + check + "'").c_str()), 0)
-        << run.out;
-    std::size_t last = 0;
-    for (const char* key : {"\"format\":1", "\"file\":", "\"file_size\":", "\"verdict\":", "\"verdict_line\":",
-                            "\"exit_status\":1", "\"decode\":", "\"warnings\":", "\"notes\":", "\"decoder\":",
-                            "\"structure\":", "\"markers\":", "\"frame\":", "\"quant_tables\":",
-                            "\"huffman_tables\":", "\"scans\":", "\"app_segments\":", "\"comments\":", "\"eoi\":",
-                            "\"problems\":"}) {
-        std::size_t at = run.out.find(key);
-        ASSERT_NE(at, std::string::npos) << key;
-        EXPECT_GT(at, last) << key << " out of order";
-        last = at;
-    }
-    EXPECT_NE(run.out.find("\"exif_orientation\":6"), std::string::npos);
-    EXPECT_NE(run.out.find("\"text\":\"\\\"\\\\?\""), std::string::npos) << run.out;
+    const Json report = ParseReport(run.out);
+    ASSERT_TRUE(report.is_object()) << run.out;
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(Keys(report), (Names{"format", "file", "file_size", "verdict", "verdict_line", "exit_status", "decode",
+                                   "warnings", "notes", "decoder", "structure"}));
+    EXPECT_EQ(report["format"], 1);
+    EXPECT_EQ(report["exit_status"], 1);
+    EXPECT_EQ(Keys(report["decoder"]),
+              (Names{"frame_read", "frame_offset", "width", "height", "luma_sampling_product", "quant_tables_read",
+                     "dc_tables_read", "ac_tables_read", "scan_started", "scan_offset", "scan_components",
+                     "restart_interval"}));
+    const Json& s = report["structure"];
+    EXPECT_EQ(Keys(s), (Names{"starts_with_soi", "marker_count", "markers", "frame_count", "frame", "quant_tables",
+                              "huffman_tables", "restart_interval", "scan_count", "scans", "app_segments",
+                              "comments", "eoi", "problems"}));
+    ASSERT_EQ(s["scans"].size(), 1u);
+    EXPECT_EQ(Keys(s["scans"][0]),
+              (Names{"offset", "components", "ss", "se", "ah", "al", "restart_interval", "data_offset",
+                     "data_length", "mcus_per_row", "mcus_expected", "mcus_found", "restart_count", "restarts"}));
+    // 64x48 at 4:2:0 is 4x3 MCUs: a restart marker after each of the first two rows.
+    EXPECT_EQ(s["scans"][0]["restart_count"], 2);
+    EXPECT_EQ(s["scans"][0]["restarts"][1]["after_mcus"], 8);
+    const Json& exif = s["app_segments"][1];
+    EXPECT_EQ(Keys(exif), (Names{"offset", "marker", "kind", "length", "exif_orientation", "thumbnail",
+                                 "adobe_transform"}));
+    EXPECT_EQ(exif["exif_orientation"], 6);
+    EXPECT_TRUE(exif["adobe_transform"].is_null());
+    EXPECT_EQ(s["comments"][0]["text"], "\"\\?");
+}
+
+// The README lists the warning codes of the table, in its order.
+TEST(CommandLineTest, ReadmeListsEveryWarningCode)
+{
+    std::ifstream in(SPLASH_README);
+    std::string readme((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::size_t begin = readme.find("Warning codes: "), end = readme.find("JSON, format 1.");
+    ASSERT_LT(begin, end);
+    std::vector<std::string> listed;
+    for (std::size_t at = readme.find('`', begin); at < end; at = readme.find('`', readme.find('`', at + 1) + 1))
+        listed.push_back(readme.substr(at + 1, readme.find('`', at + 1) - at - 1));
+    EXPECT_EQ(listed, splash::WarningCodes());
 }
 
 // The preview holds exactly the decoder's pixels, in each of the three formats.
@@ -133,13 +171,15 @@ TEST(CommandLineTest, EmptyAndGarbageFilesGetAVerdictNotACrash)
         EXPECT_TRUE(run.err.empty()) << run.err;
         EXPECT_FALSE(run.previewWritten);
         EXPECT_EQ(run.out.find('\n'), run.out.size() - 1) << run.out;
-        EXPECT_EQ(JsonString(run.out, "verdict"), "none") << run.out;
-        EXPECT_EQ(JsonString(run.out, "verdict_line").rfind("NO SPLASH:", 0), 0u) << run.out;
-        std::vector<std::string> codes = WarningCodes(run.out);
+        const Json report = ParseReport(run.out);
+        ASSERT_TRUE(report.is_object()) << run.out;
+        EXPECT_EQ(report["verdict"], "none") << run.out;
+        EXPECT_EQ(report["verdict_line"].get<std::string>().rfind("NO SPLASH:", 0), 0u) << run.out;
+        std::vector<std::string> codes = ReportedCodes(report);
         EXPECT_EQ(std::find(codes.begin(), codes.end(), "not-jpeg") != codes.end(), !soi) << run.out;
-        EXPECT_NE(run.out.find(soi ? "\"starts_with_soi\":true" : "\"starts_with_soi\":false"), std::string::npos);
+        EXPECT_EQ(report["structure"]["starts_with_soi"], soi);
     }
 }
 
 }  // namespace
-}  // namespace splash_test
+}  // namespace testsupport

@@ -22,6 +22,8 @@ QUADRANTS = [(220, 40, 30), (40, 190, 60), (50, 70, 210), (235, 225, 200)]
 # more against Pillow's own preparation; the wrong frame, turn or background
 # 8.6 dB at most.
 MIN_PSNR = 28.0
+# Inputs that are the prepared picture bit for bit.
+LOSSLESS = {"in.png", "in.bmp", "in.tga", "in.ppm", "in.psd"}
 
 
 def quadrants(width, height, mode="RGB"):
@@ -71,10 +73,19 @@ def cases(work):
     alpha.save(path("alpha.png"))
     flat = Image.alpha_composite(Image.new("RGBA", alpha.size, (0x33, 0x66, 0xCC, 255)), alpha).convert("RGB")
     out.append(("alpha.png onto 3366CC", path("alpha.png"), ["--background", "3366CC"], flat, 0))
-    exif = Image.Exif()
-    exif[0x0112] = 6
-    base.save(path("rotated.jpg"), "JPEG", quality=95, exif=exif.tobytes())
-    out.append(("rotated.jpg, EXIF 6", path("rotated.jpg"), [], ImageOps.exif_transpose(Image.open(path("rotated.jpg"))), 0))
+    # Every orientation: four quadrants on a wider than high picture tell all eight
+    # apart; a grid of 1-pixel lines tells a turn one pixel off.
+    gridded = quadrants(128, 96)
+    for i in range(3, 128, 8):
+        ImageDraw.Draw(gridded).line([(i, 0), (i, 95)], fill=(150, 150, 150))
+    for i in range(5, 96, 8):
+        ImageDraw.Draw(gridded).line([(0, i), (127, i)], fill=(110, 110, 110))
+    for orientation in range(1, 9):
+        exif = Image.Exif()
+        exif[0x0112] = orientation
+        name = f"rotated{orientation}.jpg"
+        gridded.save(path(name), "JPEG", quality=95, exif=exif.tobytes())
+        out.append((f"{name}, EXIF {orientation}", path(name), [], ImageOps.exif_transpose(Image.open(path(name))), 0))
     wide = quadrants(2400, 600)
     wide.save(path("wide.png"))
     out.append(("wide.png, default box", path("wide.png"), [], wide.resize((1920, 480), Image.LANCZOS), 0))
@@ -151,10 +162,22 @@ def main():
                 problems.append("no PSNR of 30 dB or more")
             if ("scaled: " in stdout) != (expected.size != Image.open(source).size and "EXIF" not in name):
                 problems.append("says it scaled when it did not, or the reverse")
+            turned = "EXIF" in name and not name.endswith("EXIF 1")
+            if ("orientation: EXIF" in stdout) != turned:
+                problems.append("says it turned the picture when it did not, or the reverse")
             if not os.path.exists(output):
                 problems.append("no file written")
             else:
                 problems += check_output(output, expected)
+                # Lossless inputs are the prepared picture itself: the PSNR printed is
+                # the one of the splash's pixels (the written file's preview) against them.
+                if name in LOSSLESS and measured:
+                    preview = os.path.join(work, "out.ppm")
+                    subprocess.run(tool + [native_or_windows(output), "-q", "-o", native_or_windows(preview)],
+                                   capture_output=True, timeout=300)
+                    own = psnr(Image.open(preview).convert("RGB"), expected.convert("RGB"))
+                    if abs(float(measured.group(1)) - own) > 0.06:
+                        problems.append(f"PSNR {measured.group(1)} dB, of the preview {own:.2f} dB")
         for problem in problems:
             print(f"{name}: {problem}\n  {stdout.strip()}  {stderr.strip()}".rstrip())
         failures += bool(problems)

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-namespace splash_test {
+namespace testsupport {
 namespace {
 
 std::string Slurp(const std::string& path)
@@ -89,45 +89,19 @@ bool ReadPpm(const std::string& path, Rgb& picture)
     return bool(in);
 }
 
-std::string JsonString(const std::string& json, const std::string& key)
+Json ParseReport(const std::string& out)
 {
-    std::string pattern = "\"" + key + "\":\"";
-    std::size_t at = json.find(pattern);
-    if (at == std::string::npos)
-        return "<missing " + key + ">";
-    at += pattern.size();
-    std::string value;
-    for (; at < json.size() && json[at] != '"'; ++at) {
-        if (json[at] == '\\' && at + 1 < json.size())
-            ++at;
-        value += json[at];
-    }
-    return value;
+    return Json::parse(out, nullptr, false);
 }
 
-long JsonNumber(const std::string& json, const std::string& key)
-{
-    std::string pattern = "\"" + key + "\":";
-    std::size_t at = json.find(pattern);
-    if (at == std::string::npos)
-        return -999;
-    return std::strtol(json.c_str() + at + pattern.size(), nullptr, 10);
-}
-
-std::vector<std::string> WarningCodes(const std::string& json)
+std::vector<std::string> ReportedCodes(const Json& report)
 {
     std::vector<std::string> codes;
-    std::size_t begin = json.find("\"warnings\":[");
-    std::size_t end = json.find("\"notes\":[");
-    if (begin == std::string::npos || end == std::string::npos)
+    if (!report.is_object() || !report.contains("warnings"))
         return {"<no warnings list>"};
-    std::string pattern = "\"code\":\"";
-    for (std::size_t at = json.find(pattern, begin); at != std::string::npos && at < end;
-         at = json.find(pattern, at + 1)) {
-        std::size_t from = at + pattern.size();
-        codes.push_back(json.substr(from, json.find('"', from) - from));
-    }
+    for (const Json& w : report["warnings"])
+        codes.push_back(w.value("code", "<no code>"));
     return codes;
 }
 
-}  // namespace splash_test
+}  // namespace testsupport

@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "test_pictures.h"
+#include <nlohmann/json.hpp>
 
-namespace splash_test {
+#include "tests/support/test_pictures.h"
+
+namespace testsupport {
 
 struct ToolRun {
     int exitStatus = -1;
@@ -29,9 +31,11 @@ std::string TempPath(const std::string& name);
 std::string WriteTempFile(const Bytes& bytes, const std::string& name);
 bool ReadPpm(const std::string& path, Rgb& picture);
 
-// Looks values up in the tool's one-line JSON, by their key's first appearance.
-std::string JsonString(const std::string& json, const std::string& key);
-long JsonNumber(const std::string& json, const std::string& key);
-std::vector<std::string> WarningCodes(const std::string& json);
+using Json = nlohmann::ordered_json;
 
-}  // namespace splash_test
+// The tool's one-line JSON report, parsed; a discarded value when it does not parse.
+Json ParseReport(const std::string& out);
+// The codes of its warnings, in order.
+std::vector<std::string> ReportedCodes(const Json& report);
+
+}  // namespace testsupport

@@ -13,7 +13,7 @@
 #include <fstream>
 #include <tuple>
 
-using namespace splash_test;
+using namespace testsupport;
 
 namespace {
 

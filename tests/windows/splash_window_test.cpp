@@ -9,7 +9,7 @@
 #include <optional>
 #include <thread>
 
-using namespace splash_test;
+using namespace testsupport;
 using Clock = std::chrono::steady_clock;
 using Milliseconds = std::chrono::duration<double, std::milli>;
 

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-using namespace splash_test;
+using namespace testsupport;
 
 namespace {
 

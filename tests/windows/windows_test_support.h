@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace splash_test {
+namespace testsupport {
 
 // The folder that holds the test program, splash.dll and pictures/.
 inline std::filesystem::path ProgramDirectory()
@@ -100,4 +100,4 @@ inline Picture DecodeFile(const std::filesystem::path& path)
     return picture;
 }
 
-}  // namespace splash_test
+}  // namespace testsupport

@@ -1,9 +1,10 @@
-// One file checked: the real decode, the structure, the replay for what the
-// decoder does not keep, and the verdict.
+// One file checked: the real decode with its header phase traced, the
+// structure, and the verdict.
 #include "report.h"
 
 namespace splash {
 
+// The decode first: the trace it fills is the decoder's side of the verdict.
 Report CheckPicture(std::span<const std::uint8_t> bytes, const std::string& path, DecoderRun& run)
 {
     Report report;
@@ -11,14 +12,8 @@ Report CheckPicture(std::span<const std::uint8_t> bytes, const std::string& path
     run = RunDecoder(bytes);
     report.decode = {run.result, run.width, run.height};
     report.structure = ReadJpegStructure(bytes);
-    report.view = ModelDecoder(bytes);
-    TakeDecoderRecord(report.view);
-    report.assessment = Assess(bytes, report.structure, report.view);
-    if (report.decode.result == 0 && report.assessment.verdict != Verdict::None) {
-        report.assessment.verdict = Verdict::None;
-        report.assessment.warnings.push_back(
-            {"decode-failed", "the decoder refused the file (no memory for the picture)", "make the picture smaller"});
-    }
+    report.view = run.view;
+    report.assessment = Assess(bytes, report.structure, report.view, run.result);
     return report;
 }
 

@@ -1,36 +1,82 @@
-// The decoder's own record of its header phase, read from jpegState.
+// The decoder's own record of its header phase: the trace of its marker loop
+// and the fields it keeps in jpegState.
 #include "decoder_record.h"
 
 #include "jpeg/alloc.h"
 #include "jpeg/decode_jpeg.h"
 #include "jpeg/jpeg_state.h"
+#include "jpeg/jpeg_trace.h"
 
 namespace splash {
 namespace {
 
-struct RecordedField {
-    const char* name;
-    std::uint16_t DecoderView::*view;
-    std::uint16_t JpegDecoderState::*decoder;
-};
+// The fields the decoder keeps after its marker loop.
+void TakeState(DecoderView& v)
+{
+    const JpegDecoderState& s = jpegState;
+    v.width = s.frameWidth;
+    v.height = s.frameHeight;
+    v.ySamplingProduct = s.ySamplingProduct;
+    v.yQuantSelector = s.yQuantSelector;
+    v.chromaQuantSelector = s.chromaQuantSelector;
+    v.quantTableCount = s.quantTableCount;
+    v.dcTableCount = s.dcTableCount;
+    v.acTableCount = s.acTableCount;
+    v.scanComponentCount = s.scanComponentCount;
+    v.yDcSelector = s.yDcSelector;
+    v.yAcSelector = s.yAcSelector;
+    v.chromaDcSelector = s.chromaDcSelector;
+    v.chromaAcSelector = s.chromaAcSelector;
+}
 
-// Everything the decoder keeps after its marker loop; offsets, passed-over
-// segments and the restart interval it does not keep, and the replay supplies.
-constexpr RecordedField kRecorded[] = {
-    {"width", &DecoderView::width, &JpegDecoderState::frameWidth},
-    {"height", &DecoderView::height, &JpegDecoderState::frameHeight},
-    {"luma sampling product", &DecoderView::ySamplingProduct, &JpegDecoderState::ySamplingProduct},
-    {"luma quantisation selector", &DecoderView::yQuantSelector, &JpegDecoderState::yQuantSelector},
-    {"chroma quantisation selector", &DecoderView::chromaQuantSelector, &JpegDecoderState::chromaQuantSelector},
-    {"quantisation tables read", &DecoderView::quantTableCount, &JpegDecoderState::quantTableCount},
-    {"DC tables read", &DecoderView::dcTableCount, &JpegDecoderState::dcTableCount},
-    {"AC tables read", &DecoderView::acTableCount, &JpegDecoderState::acTableCount},
-    {"scan component count", &DecoderView::scanComponentCount, &JpegDecoderState::scanComponentCount},
-    {"luma DC selector", &DecoderView::yDcSelector, &JpegDecoderState::yDcSelector},
-    {"luma AC selector", &DecoderView::yAcSelector, &JpegDecoderState::yAcSelector},
-    {"chroma DC selector", &DecoderView::chromaDcSelector, &JpegDecoderState::chromaDcSelector},
-    {"chroma AC selector", &DecoderView::chromaAcSelector, &JpegDecoderState::chromaAcSelector},
-};
+// The markers the loop acted on or passed over, and the frame headers it took.
+void TakeMarkers(const JpegTrace& t, DecoderView& v)
+{
+    std::uint32_t stored = t.markerCount < kJpegTraceCapacity ? t.markerCount : kJpegTraceCapacity;
+    for (std::uint32_t i = 0; i < stored; ++i) {
+        const JpegTraceMarker& m = t.markers[i];
+        if (m.use == JpegMarkerUse::kNoAction)
+            continue;
+        v.actions.push_back({m.offset, m.code, m.use == JpegMarkerUse::kActedOn});
+        if ((m.code == 0xC0 || m.code == 0xC1) && m.result == 1) {
+            v.frameRead = true;
+            v.frameOffset = m.offset;
+        }
+    }
+}
+
+// The record each of the decoder's tables was last filled from.
+void TakeTables(const JpegTrace& t, DecoderView& v)
+{
+    std::uint32_t stored = t.tableCount < kJpegTraceCapacity ? t.tableCount : kJpegTraceCapacity;
+    for (std::uint32_t i = 0; i < stored; ++i) {
+        const JpegTraceTable& table = t.tables[i];
+        if (table.kind == 2 && table.index <= 1)
+            v.quant[table.index] = table.offset;
+        else if (table.kind != 2)
+            (table.kind == 0 ? v.dc : v.ac)[table.index != 0 ? 1 : 0] = table.offset;
+    }
+}
+
+// Where the search ended; the SOS that started the scan is the last marker found.
+void TakeEnd(const JpegTrace& t, std::span<const std::uint8_t> bytes, DecoderView& v)
+{
+    v.restartInterval = t.restartInterval;
+    v.endOffset = t.endOffset;
+    v.scanStarted = t.end == JpegSearchEnd::kScanStart;
+    if (!v.scanStarted)
+        return;
+    if (t.markerCount <= kJpegTraceCapacity) {
+        v.scanOffset = t.markers[t.markerCount - 1].offset;
+        return;
+    }
+    // Past the record's capacity: the nearest FF DA in front of the data.
+    for (std::uint32_t p = t.endOffset < bytes.size() ? t.endOffset : bytes.size(); p >= 2; --p)
+        if (bytes[p - 2] == 0xFF && bytes[p - 1] == 0xDA) {
+            v.scanOffset = p - 2;
+            return;
+        }
+}
 
 }  // namespace
 
@@ -44,33 +90,23 @@ void FreeBlockDeleter::operator()(std::uint32_t* pixels) const
 DecoderRun RunDecoder(std::span<const std::uint8_t> bytes)
 {
     static const std::uint8_t kNoData = 0;
+    auto trace = std::make_unique<JpegTrace>();
     jpegState = {};
+    JpegSetTrace(trace.get());
     DecoderRun run;
     std::uint32_t* pixels = nullptr;
     std::uint32_t bitsPerPixel = 0;
     run.result = DecodeJpeg(bytes.empty() ? &kNoData : bytes.data(), static_cast<std::uint32_t>(bytes.size()),
                             &pixels, &run.width, &run.height, &bitsPerPixel);
+    JpegSetTrace(nullptr);
     if (run.result == 1)
         run.pixels.reset(pixels);
+    run.view.startsWithSoi = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8;
+    TakeState(run.view);
+    TakeMarkers(*trace, run.view);
+    TakeTables(*trace, run.view);
+    TakeEnd(*trace, bytes, run.view);
     return run;
-}
-
-// Copies the recorded fields over the replay's.
-void TakeDecoderRecord(DecoderView& view)
-{
-    for (const RecordedField& field : kRecorded)
-        view.*field.view = jpegState.*field.decoder;
-}
-
-// The first recorded field on which the replay and the decoder part.
-std::string DifferenceFromDecoderRecord(const DecoderView& view)
-{
-    for (const RecordedField& field : kRecorded) {
-        if (view.*field.view != jpegState.*field.decoder)
-            return std::string(field.name) + ": replay " + std::to_string(view.*field.view) + ", decoder " +
-                   std::to_string(jpegState.*field.decoder);
-    }
-    return {};
 }
 
 }  // namespace splash

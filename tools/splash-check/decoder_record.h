@@ -1,16 +1,52 @@
-// What the splash decoder itself recorded about a file: one real DecodeJpeg
-// call from the state a freshly loaded library has, and the header facts
-// read back from its state afterwards.
+// What the splash decoder itself did with a file: one real DecodeJpeg call
+// from the state a freshly loaded library has, with its marker loop traced,
+// and the header facts read back from its state afterwards.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <span>
-#include <string>
-
-#include "decoder_model.h"
+#include <vector>
 
 namespace splash {
+
+struct DecoderAction {
+    std::uint32_t offset;  // of the marker's 0xFF
+    std::uint8_t code;
+    bool parsed;           // false: seen but passed over (tables already full)
+};
+
+struct DecoderView {
+    bool startsWithSoi = false;
+    std::vector<DecoderAction> actions;  // markers the decoder acts on or passes over, in order
+
+    bool frameRead = false;              // a frame header with 8-bit samples was taken
+    std::uint32_t frameOffset = 0;       // the last one taken
+    std::uint16_t width = 0;
+    std::uint16_t height = 0;
+    std::uint16_t ySamplingProduct = 0;
+    std::uint16_t yQuantSelector = 0;
+    std::uint16_t chromaQuantSelector = 0;
+
+    std::uint16_t quantTableCount = 0;
+    std::uint16_t dcTableCount = 0;
+    std::uint16_t acTableCount = 0;
+    // Offset of the table record last read into each of the decoder's tables.
+    std::int64_t quant[2] = {-1, -1};
+    std::int64_t dc[2] = {-1, -1};
+    std::int64_t ac[2] = {-1, -1};
+
+    bool scanStarted = false;
+    std::uint32_t scanOffset = 0;        // SOS that passed the start test
+    std::uint16_t scanComponentCount = 0;
+    std::uint16_t yDcSelector = 0, yAcSelector = 0;
+    std::uint16_t chromaDcSelector = 0, chromaAcSelector = 0;
+    std::uint16_t restartInterval = 0;
+    std::uint64_t endOffset = 0;         // where the search stopped; decoding goes on from here
+};
+
+// Table a selector names: 0 -> 0, anything else -> 1.
+inline int DecoderTableIndex(std::uint16_t selector) { return selector != 0 ? 1 : 0; }
 
 struct FreeBlockDeleter {
     void operator()(std::uint32_t* pixels) const;
@@ -21,19 +57,11 @@ struct DecoderRun {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::unique_ptr<std::uint32_t, FreeBlockDeleter> pixels;  // result 1: width x height 0xFFRRGGBB
+    DecoderView view;         // its header phase
 };
 
-// DecodeJpeg over `bytes`, with the decoder's state cleared first: the
-// library decodes once per process, from zeroed state.
+// DecodeJpeg over `bytes`, with the decoder's state cleared first (the library
+// decodes once per process, from zeroed state) and its marker loop traced.
 DecoderRun RunDecoder(std::span<const std::uint8_t> bytes);
-
-// Sets the frame size, luma sampling product, quantisation and Huffman
-// selectors, table counts and scan component count of `view` to what the
-// last RunDecoder left in the decoder's state.
-void TakeDecoderRecord(DecoderView& view);
-
-// The first of those facts on which `view` differs from the decoder's
-// state, as "name: view N, decoder M"; empty when all agree.
-std::string DifferenceFromDecoderRecord(const DecoderView& view);
 
 }  // namespace splash

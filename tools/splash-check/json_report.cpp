@@ -1,345 +1,184 @@
 // The report for build pipelines: one JSON object on one line. Keys and their
 // order are fixed; lists are complete up to 4096 entries.
-#include <cstdio>
-#include <vector>
+#include <nlohmann/json.hpp>
 
 #include "report.h"
 
 namespace splash {
 namespace {
 
-// Writes JSON with commas placed by nesting level.
-class JsonWriter {
-public:
-    explicit JsonWriter(std::ostream& out) : out_(out) {}
+using Json = nlohmann::ordered_json;
 
-    void BeginObject() { Open('{'); }
-    void EndObject() { Close('}'); }
-    void BeginArray() { Open('['); }
-    void EndArray() { Close(']'); }
-
-    void Key(const char* key)
-    {
-        Separate();
-        String(key);
-        out_ << ':';
-        afterKey_ = true;
-    }
-
-    void Value(const std::string& text) { Separate(); String(text); }
-    void Value(const char* text) { Value(std::string(text)); }
-    void Value(std::uint64_t number) { Separate(); out_ << number; }
-    void Value(std::int64_t number) { Separate(); out_ << number; }
-    void Value(std::uint32_t number) { Value(std::uint64_t{number}); }
-    void Value(std::int32_t number) { Value(std::int64_t{number}); }
-    void Value(bool flag) { Separate(); out_ << (flag ? "true" : "false"); }
-    void Null() { Separate(); out_ << "null"; }
-
-    template <typename T>
-    void Field(const char* key, T value) { Key(key); Value(value); }
-
-private:
-    void Open(char c)
-    {
-        Separate();
-        out_ << c;
-        first_.push_back(true);
-    }
-
-    void Close(char c)
-    {
-        out_ << c;
-        first_.pop_back();
-    }
-
-    void Separate()
-    {
-        if (afterKey_) {
-            afterKey_ = false;
-            return;
-        }
-        if (!first_.empty()) {
-            if (!first_.back())
-                out_ << ',';
-            first_.back() = false;
-        }
-    }
-
-    void String(const std::string& text)
-    {
-        out_ << '"';
-        for (unsigned char c : text) {
-            if (c == '"' || c == '\\') {
-                out_ << '\\' << c;
-            } else if (c < 0x20 || c >= 0x7F) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                out_ << escaped;
-            } else {
-                out_ << c;
-            }
-        }
-        out_ << '"';
-    }
-
-    std::ostream& out_;
-    std::vector<bool> first_;
-    bool afterKey_ = false;
-};
-
-// frame {...}
-void WriteFrame(JsonWriter& j, const FrameInfo& f)
+// Each byte as the code point of the same number: a file name need not be
+// UTF-8, and every byte outside printable ASCII prints as one \u00XX escape.
+Json Text(const std::string& bytes)
 {
-    j.BeginObject();
-    j.Field("offset", f.offset);
-    j.Field("marker", MarkerName(f.code));
-    j.Field("type", FrameKindName(f.kind));
-    j.Field("arithmetic", f.arithmetic);
-    j.Field("hierarchical", f.hierarchical);
-    j.Field("precision", std::uint32_t{f.precision});
-    j.Field("width", std::uint32_t{f.width});
-    j.Field("height", std::uint32_t{f.height});
-    j.Key("components");
-    j.BeginArray();
-    for (const FrameComponent& c : f.components) {
-        j.BeginObject();
-        j.Field("id", std::uint32_t{c.id});
-        j.Field("h", std::uint32_t{c.h});
-        j.Field("v", std::uint32_t{c.v});
-        j.Field("quant_table", std::uint32_t{c.quantSelector});
-        j.EndObject();
+    std::string utf8;
+    for (unsigned char c : bytes) {
+        if (c < 0x80) {
+            utf8 += static_cast<char>(c);
+        } else {
+            utf8 += static_cast<char>(0xC0 | (c >> 6));
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        }
     }
-    j.EndArray();
-    j.EndObject();
+    return utf8;
+}
+
+// `value` when `present`, else null.
+template <typename T>
+Json Maybe(bool present, T value)
+{
+    return present ? Json(value) : Json(nullptr);
+}
+
+// frame {...}: the first frame header.
+Json FrameJson(const FrameInfo& f)
+{
+    Json components = Json::array();
+    for (const FrameComponent& c : f.components)
+        components.push_back({{"id", c.id}, {"h", c.h}, {"v", c.v}, {"quant_table", c.quantSelector}});
+    return {{"offset", f.offset},         {"marker", MarkerName(f.code)},   {"type", FrameKindName(f.kind)},
+            {"arithmetic", f.arithmetic}, {"hierarchical", f.hierarchical}, {"precision", f.precision},
+            {"width", f.width},           {"height", f.height},             {"components", components}};
 }
 
 // One entry of scans [...], with its restart markers.
-void WriteScan(JsonWriter& j, const ScanInfo& s)
+Json ScanJson(const ScanInfo& s)
 {
-    j.BeginObject();
-    j.Field("offset", s.offset);
-    j.Key("components");
-    j.BeginArray();
-    for (const ScanComponent& c : s.components) {
-        j.BeginObject();
-        j.Field("id", std::uint32_t{c.id});
-        j.Field("dc_table", std::uint32_t{c.dcSelector});
-        j.Field("ac_table", std::uint32_t{c.acSelector});
-        j.EndObject();
-    }
-    j.EndArray();
-    j.Field("ss", std::uint32_t{s.ss});
-    j.Field("se", std::uint32_t{s.se});
-    j.Field("ah", std::uint32_t{s.ah});
-    j.Field("al", std::uint32_t{s.al});
-    j.Field("restart_interval", std::uint32_t{s.restartInterval});
-    j.Field("data_offset", s.dataOffset);
-    j.Field("data_length", s.dataLength);
-    j.Field("mcus_per_row", s.mcusPerRow);
-    j.Field("mcus_expected", s.mcusExpected);
-    j.Key("mcus_found");
-    if (s.mcusCounted)
-        j.Value(s.mcusDecoded);
-    else
-        j.Null();
-    j.Field("restart_count", s.restartCount);
-    j.Key("restarts");
-    j.BeginArray();
-    for (const RestartRecord& r : s.restarts) {
-        j.BeginObject();
-        j.Field("offset", r.offset);
-        j.Field("number", std::uint32_t{r.number});
-        j.Key("after_mcus");
-        if (s.mcusCounted)
-            j.Value(r.afterMcus);
-        else
-            j.Null();
-        j.EndObject();
-    }
-    j.EndArray();
-    j.EndObject();
+    Json components = Json::array(), restarts = Json::array();
+    for (const ScanComponent& c : s.components)
+        components.push_back({{"id", c.id}, {"dc_table", c.dcSelector}, {"ac_table", c.acSelector}});
+    for (const RestartRecord& r : s.restarts)
+        restarts.push_back(
+            {{"offset", r.offset}, {"number", r.number}, {"after_mcus", Maybe(s.mcusCounted, r.afterMcus)}});
+    return {{"offset", s.offset},
+            {"components", components},
+            {"ss", s.ss},
+            {"se", s.se},
+            {"ah", s.ah},
+            {"al", s.al},
+            {"restart_interval", s.restartInterval},
+            {"data_offset", s.dataOffset},
+            {"data_length", s.dataLength},
+            {"mcus_per_row", s.mcusPerRow},
+            {"mcus_expected", s.mcusExpected},
+            {"mcus_found", Maybe(s.mcusCounted, s.mcusDecoded)},
+            {"restart_count", s.restartCount},
+            {"restarts", restarts}};
 }
 
 // One entry of app_segments [...].
-void WriteApp(JsonWriter& j, const AppRecord& a)
+Json AppJson(const AppRecord& a)
 {
-    j.BeginObject();
-    j.Field("offset", a.offset);
-    j.Field("marker", "APP" + std::to_string(a.number));
-    j.Field("kind", a.kind);
-    j.Field("length", a.length);
-    j.Key("exif_orientation");
-    if (a.exifOrientation != 0)
-        j.Value(std::uint32_t{a.exifOrientation});
-    else
-        j.Null();
-    j.Key("thumbnail");
-    if (a.hasThumbnail) {
-        j.BeginObject();
-        j.Field("offset", a.thumbnailOffset);
-        j.Field("length", a.thumbnailLength);
-        j.EndObject();
-    } else {
-        j.Null();
-    }
-    j.Key("adobe_transform");
-    if (a.adobeTransform >= 0)
-        j.Value(std::int32_t{a.adobeTransform});
-    else
-        j.Null();
-    j.EndObject();
+    Json thumbnail = nullptr;
+    if (a.hasThumbnail)
+        thumbnail = {{"offset", a.thumbnailOffset}, {"length", a.thumbnailLength}};
+    return {{"offset", a.offset},
+            {"marker", "APP" + std::to_string(a.number)},
+            {"kind", Text(a.kind)},
+            {"length", a.length},
+            {"exif_orientation", Maybe(a.exifOrientation != 0, a.exifOrientation)},
+            {"thumbnail", thumbnail},
+            {"adobe_transform", Maybe(a.adobeTransform >= 0, a.adobeTransform)}};
+}
+
+// markers [...].
+Json MarkersJson(const JpegStructure& s)
+{
+    Json markers = Json::array();
+    for (const MarkerRecord& m : s.markers)
+        markers.push_back({{"offset", m.offset},
+                           {"name", MarkerName(m.code)},
+                           {"code", m.code},
+                           {"length", m.length},
+                           {"fill_bytes", m.fillBytes}});
+    return markers;
+}
+
+// quant_tables [...], and huffman_tables [...] into `huffman`.
+Json TablesJson(const JpegStructure& s, Json& huffman)
+{
+    Json quant = Json::array();
+    for (const QuantTableRecord& q : s.quantTables)
+        quant.push_back({{"offset", q.offset}, {"index", q.index}, {"precision", q.precision}});
+    huffman = Json::array();
+    for (const HuffmanTableRecord& h : s.huffmanTables)
+        huffman.push_back({{"offset", h.offset},
+                           {"class", h.tableClass == 0 ? "dc" : h.tableClass == 1 ? "ac" : "invalid"},
+                           {"index", h.index},
+                           {"codes", h.codeCount}});
+    return quant;
 }
 
 // structure {...}: everything the structure reader found.
-void WriteStructure(JsonWriter& j, const JpegStructure& s)
+Json StructureJson(const JpegStructure& s)
 {
-    j.BeginObject();
-    j.Field("starts_with_soi", s.startsWithSoi);
-    j.Field("marker_count", s.markerCount);
-    j.Key("markers");
-    j.BeginArray();
-    for (const MarkerRecord& m : s.markers) {
-        j.BeginObject();
-        j.Field("offset", m.offset);
-        j.Field("name", MarkerName(m.code));
-        j.Field("code", std::uint32_t{m.code});
-        j.Field("length", m.length);
-        j.Field("fill_bytes", m.fillBytes);
-        j.EndObject();
-    }
-    j.EndArray();
-    j.Field("frame_count", s.frameCount);
-    j.Key("frame");
-    if (s.frame)
-        WriteFrame(j, *s.frame);
-    else
-        j.Null();
-    j.Key("quant_tables");
-    j.BeginArray();
-    for (const QuantTableRecord& q : s.quantTables) {
-        j.BeginObject();
-        j.Field("offset", q.offset);
-        j.Field("index", std::uint32_t{q.index});
-        j.Field("precision", std::uint32_t{q.precision});
-        j.EndObject();
-    }
-    j.EndArray();
-    j.Key("huffman_tables");
-    j.BeginArray();
-    for (const HuffmanTableRecord& h : s.huffmanTables) {
-        j.BeginObject();
-        j.Field("offset", h.offset);
-        j.Field("class", h.tableClass == 0 ? "dc" : h.tableClass == 1 ? "ac" : "invalid");
-        j.Field("index", std::uint32_t{h.index});
-        j.Field("codes", h.codeCount);
-        j.EndObject();
-    }
-    j.EndArray();
-    j.Field("restart_interval", std::uint32_t{s.restartInterval});
-    j.Field("scan_count", s.scanCount);
-    j.Key("scans");
-    j.BeginArray();
+    Json huffman, scans = Json::array(), apps = Json::array(), comments = Json::array(), problems = Json::array();
+    Json quant = TablesJson(s, huffman);
     for (const ScanInfo& scan : s.scans)
-        WriteScan(j, scan);
-    j.EndArray();
-    j.Key("app_segments");
-    j.BeginArray();
+        scans.push_back(ScanJson(scan));
     for (const AppRecord& a : s.apps)
-        WriteApp(j, a);
-    j.EndArray();
-    j.Key("comments");
-    j.BeginArray();
-    for (const CommentRecord& c : s.comments) {
-        j.BeginObject();
-        j.Field("offset", c.offset);
-        j.Field("text", c.text);
-        j.EndObject();
-    }
-    j.EndArray();
-    j.Key("eoi");
-    j.BeginObject();
-    j.Field("present", s.eoiPresent);
-    j.Key("offset");
-    if (s.eoiPresent)
-        j.Value(s.eoiOffset);
-    else
-        j.Null();
-    j.Field("bytes_after", s.bytesAfterEoi);
-    j.EndObject();
-    j.Key("problems");
-    j.BeginArray();
+        apps.push_back(AppJson(a));
+    for (const CommentRecord& c : s.comments)
+        comments.push_back({{"offset", c.offset}, {"text", Text(c.text)}});
     for (const std::string& p : s.problems)
-        j.Value(p);
-    j.EndArray();
-    j.EndObject();
+        problems.push_back(Text(p));
+    return {{"starts_with_soi", s.startsWithSoi},
+            {"marker_count", s.markerCount},
+            {"markers", MarkersJson(s)},
+            {"frame_count", s.frameCount},
+            {"frame", s.frame ? FrameJson(*s.frame) : Json(nullptr)},
+            {"quant_tables", quant},
+            {"huffman_tables", huffman},
+            {"restart_interval", s.restartInterval},
+            {"scan_count", s.scanCount},
+            {"scans", scans},
+            {"app_segments", apps},
+            {"comments", comments},
+            {"eoi", {{"present", s.eoiPresent}, {"offset", Maybe(s.eoiPresent, s.eoiOffset)}, {"bytes_after", s.bytesAfterEoi}}},
+            {"problems", problems}};
 }
 
-// decoder {...}: what the decoder's header phase will end with.
-void WriteDecoder(JsonWriter& j, const DecoderView& v)
+// decoder {...}: what the decoder's header phase ended with.
+Json DecoderJson(const DecoderView& v)
 {
-    j.BeginObject();
-    j.Field("frame_read", v.frameRead);
-    j.Key("frame_offset");
-    if (v.frameRead)
-        j.Value(v.frameOffset);
-    else
-        j.Null();
-    j.Field("width", std::uint32_t{v.width});
-    j.Field("height", std::uint32_t{v.height});
-    j.Field("luma_sampling_product", std::uint32_t{v.ySamplingProduct});
-    j.Field("quant_tables_read", std::uint32_t{v.quantTableCount});
-    j.Field("dc_tables_read", std::uint32_t{v.dcTableCount});
-    j.Field("ac_tables_read", std::uint32_t{v.acTableCount});
-    j.Field("scan_started", v.scanStarted);
-    j.Key("scan_offset");
-    if (v.scanStarted)
-        j.Value(v.scanOffset);
-    else
-        j.Null();
-    j.Field("scan_components", std::uint32_t{v.scanComponentCount});
-    j.Field("restart_interval", std::uint32_t{v.restartInterval});
-    j.EndObject();
+    return {{"frame_read", v.frameRead},
+            {"frame_offset", Maybe(v.frameRead, v.frameOffset)},
+            {"width", v.width},
+            {"height", v.height},
+            {"luma_sampling_product", v.ySamplingProduct},
+            {"quant_tables_read", v.quantTableCount},
+            {"dc_tables_read", v.dcTableCount},
+            {"ac_tables_read", v.acTableCount},
+            {"scan_started", v.scanStarted},
+            {"scan_offset", Maybe(v.scanStarted, v.scanOffset)},
+            {"scan_components", v.scanComponentCount},
+            {"restart_interval", v.restartInterval}};
 }
 
 }  // namespace
 
+// The whole report, on one line.
 void PrintJson(std::ostream& out, const Report& r)
 {
-    JsonWriter j(out);
-    j.BeginObject();
-    j.Field("format", std::uint32_t{1});
-    j.Field("file", r.path);
-    j.Field("file_size", r.structure.fileSize);
-    j.Field("verdict", VerdictName(r.assessment.verdict));
-    j.Field("verdict_line", VerdictLine(r.assessment, r.view));
-    j.Field("exit_status", std::uint32_t{r.assessment.verdict == Verdict::Ok ? 0u : 1u});
-    j.Key("decode");
-    j.BeginObject();
-    j.Field("result", r.decode.result);
-    j.Field("width", r.decode.width);
-    j.Field("height", r.decode.height);
-    j.EndObject();
-    j.Key("warnings");
-    j.BeginArray();
-    for (const Warning& w : r.assessment.warnings) {
-        j.BeginObject();
-        j.Field("code", w.code);
-        j.Field("message", w.message);
-        j.Field("fix", w.fix);
-        j.EndObject();
-    }
-    j.EndArray();
-    j.Key("notes");
-    j.BeginArray();
+    Json warnings = Json::array(), notes = Json::array();
+    for (const Warning& w : r.assessment.warnings)
+        warnings.push_back({{"code", w.code}, {"message", Text(w.message)}, {"fix", w.fix}});
     for (const std::string& n : r.assessment.notes)
-        j.Value(n);
-    j.EndArray();
-    j.Key("decoder");
-    WriteDecoder(j, r.view);
-    j.Key("structure");
-    WriteStructure(j, r.structure);
-    j.EndObject();
-    out << '\n';
+        notes.push_back(Text(n));
+    Json report = {{"format", 1},
+                   {"file", Text(r.path)},
+                   {"file_size", r.structure.fileSize},
+                   {"verdict", VerdictName(r.assessment.verdict)},
+                   {"verdict_line", VerdictLine(r.assessment, r.view)},
+                   {"exit_status", r.assessment.verdict == Verdict::Ok ? 0 : 1},
+                   {"decode", {{"result", r.decode.result}, {"width", r.decode.width}, {"height", r.decode.height}}},
+                   {"warnings", warnings},
+                   {"notes", notes},
+                   {"decoder", DecoderJson(r.view)},
+                   {"structure", StructureJson(r.structure)}};
+    out << report.dump(-1, ' ', true) << '\n';
 }
 
 }  // namespace splash

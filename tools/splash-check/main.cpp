@@ -10,6 +10,7 @@
 #include "make_command.h"
 #include "preview.h"
 #include "report.h"
+#include "warning_table.h"
 
 namespace {
 
@@ -53,15 +54,10 @@ line per problem with a "fix:" line; notes; the verdict as the last line:
   BLANK: ...      shows a flat, empty picture
   NO SPLASH: ...  shows nothing at all
 
-Warning codes: not-jpeg no-frame progressive arithmetic lossless
-hierarchical precision zero-size other-frame too-large screen-size
-component-count component-ids rgb-colour luma-1x2 luma-sampling
-chroma-sampling quant-16bit third-quant-table third-huffman-table
-table-index dht-passed-over dqt-passed-over sos-before-tables no-scan
-scan-never-starts scan-components other-scan multiple-scans no-tables
-tables-differ restart-placement thumbnail hidden-marker fill-byte
-orientation damaged truncated malformed decode-failed
+)";
 
+// After the code list.
+constexpr const char* kHelpEnd = R"(
 JSON (format 1; keys always present, in this order; offsets are byte
 offsets in the file; absent values are null):
   format, file, file_size, verdict ("ok"|"wrong"|"blank"|"none"),
@@ -91,6 +87,21 @@ Lists hold at most 4096 entries; the *_count fields give the full number.
 Exit status: 0 the picture shows as encoded; 1 it shows wrong, blank or not
 at all (the warnings say why); 2 usage or I/O error (one line on stderr).
 )";
+
+// The warning codes of the table, wrapped at 72 columns.
+std::string CodeList()
+{
+    std::string text, line = "Warning codes:";
+    for (const std::string& code : splash::WarningCodes()) {
+        if (line.size() + 1 + code.size() > 72) {
+            text += line + '\n';
+            line = code;
+        } else {
+            line += ' ' + code;
+        }
+    }
+    return text + line + '\n';
+}
 
 int Fail(const std::string& message)
 {
@@ -199,7 +210,7 @@ int main(int argc, char** argv)
     if (!error.empty())
         return Fail(error);
     if (options.help) {
-        std::cout << kUsage << '\n' << kHelp;
+        std::cout << kUsage << '\n' << kHelp << CodeList() << kHelpEnd;
         return 0;
     }
 

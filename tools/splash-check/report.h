@@ -6,7 +6,6 @@
 #include <span>
 #include <string>
 
-#include "decoder_model.h"
 #include "decoder_record.h"
 #include "jpeg_structure.h"
 #include "verdict.h"

@@ -142,6 +142,62 @@ int SkipBlock(BitSource& bits, const Decoder& dc, const Decoder& ac)
 // a / b rounded up.
 std::uint32_t CeilDiv(std::uint32_t a, std::uint32_t b) { return (a + b - 1) / b; }
 
+// The blocks one scan component contributes to each MCU, and its tables.
+struct Unit {
+    int dc, ac;
+    std::uint32_t blocks;
+};
+
+// The MCU (one block for a single-component scan, else H x V blocks of each
+// component) and scan.mcusPerRow and scan.mcusExpected; a problem, or empty.
+std::string LayOutMcu(const FrameInfo& frame, ScanInfo& scan, std::vector<Unit>& units)
+{
+    std::uint32_t hMax = 1, vMax = 1;
+    for (const FrameComponent& c : frame.components) {
+        hMax = std::max<std::uint32_t>(hMax, c.h);
+        vMax = std::max<std::uint32_t>(vMax, c.v);
+    }
+    bool single = scan.components.size() == 1;
+    for (const ScanComponent& sc : scan.components) {
+        auto it = std::find_if(frame.components.begin(), frame.components.end(),
+                               [&](const FrameComponent& c) { return c.id == sc.id; });
+        if (it == frame.components.end() || it->h == 0 || it->v == 0)
+            return "scan names a component the frame does not have";
+        units.push_back({sc.dcSelector, sc.acSelector, single ? 1u : std::uint32_t{it->h} * it->v});
+        if (single) {
+            std::uint32_t cw = CeilDiv(std::uint32_t{frame.width} * it->h, hMax);
+            std::uint32_t ch = CeilDiv(std::uint32_t{frame.height} * it->v, vMax);
+            scan.mcusPerRow = CeilDiv(cw, 8);
+            scan.mcusExpected = scan.mcusPerRow * CeilDiv(ch, 8);
+        }
+    }
+    if (!single) {
+        scan.mcusPerRow = CeilDiv(frame.width, 8 * hMax);
+        scan.mcusExpected = scan.mcusPerRow * CeilDiv(frame.height, 8 * vMax);
+    }
+    return {};
+}
+
+// Whole MCUs from `begin` up to the marker that ends the interval; notes the first bad code in `problem`.
+std::uint32_t CountInterval(BitSource& bits, const std::vector<Unit>& units, const Decoder (&dc)[4],
+                            const Decoder (&ac)[4], std::uint32_t mcus, std::uint32_t expected, std::string& problem)
+{
+    bool intervalEnded = false;
+    while (!intervalEnded && mcus < expected) {
+        for (const Unit& u : units) {
+            for (std::uint32_t b = 0; b < u.blocks && !intervalEnded; ++b) {
+                int r = SkipBlock(bits, dc[u.dc], ac[u.ac]);
+                if (r == -2 && problem.empty())
+                    problem = "entropy-coded data does not decode after MCU " + std::to_string(mcus);
+                intervalEnded = r != 1;
+            }
+        }
+        if (!intervalEnded)
+            ++mcus;
+    }
+    return mcus;
+}
+
 }  // namespace
 
 std::string WalkScan(std::span<const std::uint8_t> bytes, const FrameInfo& frame,
@@ -149,41 +205,16 @@ std::string WalkScan(std::span<const std::uint8_t> bytes, const FrameInfo& frame
 {
     scan.mcusCounted = false;
     scan.mcusDecoded = 0;
-
-    // The MCU: one block for a single-component scan, else H x V blocks of each.
-    struct Unit { int dc, ac; std::uint32_t blocks; };
     std::vector<Unit> units;
-    std::uint32_t hMax = 1, vMax = 1;
-    for (const FrameComponent& c : frame.components) {
-        hMax = std::max<std::uint32_t>(hMax, c.h);
-        vMax = std::max<std::uint32_t>(vMax, c.v);
-    }
+    if (std::string problem = LayOutMcu(frame, scan, units); !problem.empty())
+        return problem;
     std::uint32_t blocksPerMcu = 0;
-    for (const ScanComponent& sc : scan.components) {
-        auto it = std::find_if(frame.components.begin(), frame.components.end(),
-                               [&](const FrameComponent& c) { return c.id == sc.id; });
-        if (it == frame.components.end() || it->h == 0 || it->v == 0)
-            return "scan names a component the frame does not have";
-        std::uint32_t blocks = scan.components.size() == 1 ? 1u : std::uint32_t{it->h} * it->v;
-        blocksPerMcu += blocks;
-        units.push_back({sc.dcSelector, sc.acSelector, blocks});
-        if (scan.components.size() == 1) {
-            std::uint32_t cw = CeilDiv(std::uint32_t{frame.width} * it->h, hMax);
-            std::uint32_t ch = CeilDiv(std::uint32_t{frame.height} * it->v, vMax);
-            scan.mcusPerRow = CeilDiv(cw, 8);
-            scan.mcusExpected = scan.mcusPerRow * CeilDiv(ch, 8);
-        }
-    }
-    if (scan.components.size() != 1) {
-        scan.mcusPerRow = CeilDiv(frame.width, 8 * hMax);
-        scan.mcusExpected = scan.mcusPerRow * CeilDiv(frame.height, 8 * vMax);
-    }
-
+    for (const Unit& u : units)
+        blocksPerMcu += u.blocks;
     if (frame.arithmetic || frame.kind == FrameKind::Progressive || frame.kind == FrameKind::Lossless)
         return {};
     if (scan.components.empty() || blocksPerMcu > 64)
         return {};
-
     Decoder dc[4], ac[4];
     for (const Unit& u : units) {
         if (u.dc > 3 || u.ac > 3 || tables.dc[u.dc] == nullptr || tables.ac[u.ac] == nullptr)
@@ -191,36 +222,20 @@ std::string WalkScan(std::span<const std::uint8_t> bytes, const FrameInfo& frame
         dc[u.dc] = BuildDecoder(*tables.dc[u.dc]);
         ac[u.ac] = BuildDecoder(*tables.ac[u.ac]);
     }
-
     std::string problem;
-    std::uint32_t begin = scan.dataOffset;
-    std::uint32_t end = scan.dataOffset + scan.dataLength;
-    std::size_t restartIndex = 0;
+    std::uint32_t begin = scan.dataOffset, end = scan.dataOffset + scan.dataLength;
     std::uint32_t mcus = 0;
-    for (;;) {
+    for (std::size_t restart = 0;; ++restart) {
         BitSource bits(bytes, begin, end);
-        bool intervalEnded = false;
-        while (!intervalEnded && mcus < scan.mcusExpected) {
-            for (const Unit& u : units) {
-                for (std::uint32_t b = 0; b < u.blocks && !intervalEnded; ++b) {
-                    int r = SkipBlock(bits, dc[u.dc], ac[u.ac]);
-                    if (r == -2 && problem.empty())
-                        problem = "entropy-coded data does not decode after MCU " + std::to_string(mcus);
-                    intervalEnded = r != 1;
-                }
-            }
-            if (!intervalEnded)
-                ++mcus;
-        }
+        mcus = CountInterval(bits, units, dc, ac, mcus, scan.mcusExpected, problem);
         // Next interval: behind the restart marker that ended this one.
         std::uint32_t p = bits.Position();
         while (p < end && !(bytes[p] == 0xFF && p + 1 < end && (bytes[p + 1] & 0xF8) == 0xD0))
             ++p;
         if (p >= end)
             break;
-        if (restartIndex < scan.restarts.size())
-            scan.restarts[restartIndex].afterMcus = mcus;
-        ++restartIndex;
+        if (restart < scan.restarts.size())
+            scan.restarts[restart].afterMcus = mcus;
         begin = p + 2;
     }
     scan.mcusDecoded = mcus;

@@ -2,23 +2,19 @@
 // will do with it, as warnings that each say what to change.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "decoder_model.h"
+#include "decoder_record.h"
 #include "jpeg_structure.h"
+#include "warning_table.h"
 
 namespace splash {
 
-enum class Verdict {
-    Ok,     // shows as encoded
-    Wrong,  // shows, but not as encoded
-    Blank,  // shows one flat colour
-    None,   // no splash at all
-};
-
 struct Warning {
-    std::string code;     // stable identifier, e.g. "progressive"
+    std::string code;     // the table's code, e.g. "progressive"
     std::string message;  // what the splash will do
     std::string fix;      // what to change in the encoder
 };
@@ -33,8 +29,9 @@ struct Assessment {
 inline constexpr unsigned kCommonScreenWidth = 1920;
 inline constexpr unsigned kCommonScreenHeight = 1080;
 
+// Every check over one file; `decodeResult` is DecodeJpeg's result (0 adds decode-failed).
 Assessment Assess(std::span<const std::uint8_t> bytes, const JpegStructure& structure,
-                  const DecoderView& view);
+                  const DecoderView& view, std::int32_t decodeResult = 1);
 
 const char* VerdictName(Verdict verdict);  // "ok", "wrong", "blank", "none"
 

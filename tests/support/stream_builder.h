@@ -16,7 +16,7 @@
 #include "jpeg/jpeg_state.h"
 #include "tests/support/checked_decode.h"
 
-namespace jpegtest {
+namespace testsupport {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -320,22 +320,22 @@ void ForEachPath(Run run)
 // earlier calls left carries over; a decode leaves the state that the same
 // stream's next decode starts from no different, so every path decodes the
 // stream as the first did.
-inline hostile::Outcome Decode(const Bytes& stream)
+inline testsupport::Outcome Decode(const Bytes& stream)
 {
-    const hostile::Outcome reference = hostile::DecodeChecked(hostile::Decoder::kReference, stream);
+    const testsupport::Outcome reference = testsupport::DecodeChecked(testsupport::Decoder::kReference, stream);
     EXPECT_EQ(reference.problem, "") << "reference build";
     ForEachPath([&](JpegPath path) {
-        const hostile::Outcome fast = hostile::DecodeChecked(hostile::Decoder::kFast, stream);
+        const testsupport::Outcome fast = testsupport::DecodeChecked(testsupport::Decoder::kFast, stream);
         EXPECT_EQ(fast.problem, "") << JpegPathName(path) << " path";
-        EXPECT_EQ(hostile::CompareOutcomes(fast, reference), "") << JpegPathName(path) << " path";
+        EXPECT_EQ(testsupport::CompareOutcomes(fast, reference), "") << JpegPathName(path) << " path";
     });
     return reference;
 }
 
 // The same from the state of the process's first call.
-inline hostile::Outcome DecodeFresh(const Bytes& stream)
+inline testsupport::Outcome DecodeFresh(const Bytes& stream)
 {
-    hostile::ResetDecoders();
+    testsupport::ResetDecoders();
     return Decode(stream);
 }
 
@@ -344,4 +344,4 @@ inline std::uint32_t GreyPixel(std::uint32_t sample)
     return 0xFF000000u + sample * 0x10101u;
 }
 
-}  // namespace jpegtest
+}  // namespace testsupport

@@ -1,5 +1,5 @@
 // libjpeg-turbo at test time: the pictures and the reference decoding.
-#include "test_pictures.h"
+#include "tests/support/test_pictures.h"
 
 #include <array>
 #include <cmath>
@@ -9,7 +9,7 @@
 
 #include <jpeglib.h>
 
-namespace splash_test {
+namespace testsupport {
 namespace {
 
 struct ErrorManager {
@@ -250,4 +250,4 @@ Bytes ExifPayload(int orientation, const Bytes& thumbnail, bool motorola)
     return p;
 }
 
-}  // namespace splash_test
+}  // namespace testsupport

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace splash_test {
+namespace testsupport {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -63,4 +63,4 @@ Bytes Erase(Bytes jpeg, std::size_t offset, std::size_t count);
 // thumbnail when one is given. Intel byte order, or Motorola.
 Bytes ExifPayload(int orientation, const Bytes& thumbnail = {}, bool motorola = false);
 
-}  // namespace splash_test
+}  // namespace testsupport

@@ -1,0 +1,119 @@
+// Checks of the frame: its type, the size the decoder takes, the components
+// and their sampling.
+#include <algorithm>
+
+#include "checks.h"
+#include "jpeg/decode_jpeg.h"
+
+namespace splash {
+
+// Frame types and sample precisions the decoder does not read.
+void CheckFrameType(const Facts& f, Findings& out)
+{
+    if (!f.structure.frame) {
+        if (!f.decoder.frameRead)
+            out.Add(Warn::NoFrame, "the file has no frame header, so the splash has no size");
+        return;
+    }
+    const FrameInfo& frame = *f.structure.frame;
+    if (frame.kind == FrameKind::Progressive)
+        out.Add(Warn::Progressive,
+                "progressive JPEG (" + MarkerName(frame.code) + "): the decoder reads only baseline frames");
+    if (frame.arithmetic)
+        out.Add(Warn::Arithmetic,
+                "arithmetic-coded JPEG (" + MarkerName(frame.code) + "): the decoder reads only Huffman coding");
+    if (frame.kind == FrameKind::Lossless)
+        out.Add(Warn::Lossless,
+                "lossless JPEG (" + MarkerName(frame.code) + "): the decoder reads only DCT baseline frames");
+    if (frame.hierarchical)
+        out.Add(Warn::Hierarchical, "hierarchical JPEG: the decoder reads only single-frame baseline files");
+    if (frame.precision != 8)
+        out.Add(Warn::Precision,
+                std::to_string(frame.precision) + "-bit samples: the decoder reads only 8-bit samples");
+}
+
+// The size the decoder takes: from which frame header, zero, too large, larger than a screen.
+void CheckSize(const Facts& f, Findings& out)
+{
+    const DecoderView& v = f.decoder;
+    if (!v.frameRead) {
+        if (f.structure.frame)
+            out.Add(Warn::ZeroSizeNoFrame,
+                    "the decoder reads no frame header it can use, so the splash is 0x0 and nothing shows");
+        return;
+    }
+    if (f.structure.frame && v.frameOffset != f.structure.frame->offset)
+        out.Add(Warn::OtherFrame, "the decoder takes its size from the frame header at offset " + Num(v.frameOffset) +
+                                      " (" + Size(v.width, v.height) + "), not from the picture's at offset " +
+                                      Num(f.structure.frame->offset));
+    if (v.width == 0 || v.height == 0) {
+        out.Add(Warn::ZeroSize, "the frame is " + Size(v.width, v.height) + ", so nothing shows");
+        return;
+    }
+    if (std::uint64_t{v.width} * v.height > kMaxPixelCount)
+        out.Add(Warn::TooLarge, Size(v.width, v.height) + " is more than the decoder's limit of " +
+                                    std::to_string(kMaxPixelCount) + " pixels, so nothing shows");
+    else if (v.width > kCommonScreenWidth || v.height > kCommonScreenHeight)
+        out.Add(Warn::ScreenSize, Size(v.width, v.height) + " is larger than a " +
+                                      Size(kCommonScreenWidth, kCommonScreenHeight) +
+                                      " screen: the splash is shown unscaled and centred, so its edges are cut off");
+}
+
+// Component count, identifiers and the Adobe colour transform.
+void CheckComponents(const Facts& f, Findings& out)
+{
+    if (!f.structure.frame)
+        return;
+    const FrameInfo& frame = *f.structure.frame;
+    std::size_t n = frame.components.size();
+    if (n != 1 && n != 3)
+        out.Add(Warn::ComponentCount, std::to_string(n) + " colour components" +
+                                          (n == 4 ? std::string(" (CMYK or YCCK)") : std::string()) +
+                                          ": the decoder shows only grey (1) or YCbCr colour (3)");
+    bool badIds = false;
+    for (const FrameComponent& c : frame.components)
+        badIds |= c.id < 1 || c.id > 3;
+    if (f.firstScan != nullptr)
+        for (const ScanComponent& c : f.firstScan->components)
+            badIds |= c.id < 1 || c.id > 3;
+    if (badIds) {
+        std::string ids;
+        for (const FrameComponent& c : frame.components)
+            ids += (ids.empty() ? "" : ", ") + std::to_string(c.id);
+        if (f.firstScan != nullptr) {
+            ids += " (scan:";
+            for (std::size_t i = 0; i < f.firstScan->components.size() && i < 4; ++i)
+                ids += " " + std::to_string(f.firstScan->components[i].id);
+            ids += ")";
+        }
+        out.Add(Warn::ComponentIds, "component identifiers " + ids + ": the decoder knows only 1, 2 and 3");
+    }
+    // A JFIF header declares YCbCr whatever an Adobe segment says.
+    const auto& apps = f.structure.apps;
+    bool jfif = std::any_of(apps.begin(), apps.end(), [](const AppRecord& a) { return a.kind == "JFIF"; });
+    for (const AppRecord& app : apps)
+        if (app.kind == "Adobe" && app.adobeTransform == 0 && n == 3 && !jfif)
+            out.Add(Warn::RgbColour, "the Adobe segment says the components are RGB, not YCbCr: colours come out wrong");
+}
+
+// Colour sampling the decoder lays out: luma 1x1, 2x1 or 2x2, chroma 1x1.
+void CheckSampling(const Facts& f, Findings& out)
+{
+    if (!f.structure.frame || f.structure.frame->components.size() != 3)
+        return;
+    for (const FrameComponent& c : f.structure.frame->components) {
+        std::string sampling = std::to_string(c.h) + "x" + std::to_string(c.v);
+        if (c.id != 1) {
+            if (c.h != 1 || c.v != 1)
+                out.Add(Warn::ChromaSampling, "chroma component " + std::to_string(c.id) + " sampled " + sampling +
+                                                  ": the decoder reads one chroma block per MCU");
+        } else if (c.h == 1 && c.v == 2) {
+            out.Add(Warn::Luma1x2, "luma sampled 1x2 (4:4:0): the decoder lays the two luma blocks side by side, "
+                                   "so the picture comes out scrambled");
+        } else if (!((c.h == 1 && c.v == 1) || (c.h == 2 && c.v == 1) || (c.h == 2 && c.v == 2))) {
+            out.Add(Warn::LumaSampling, "luma sampled " + sampling + ": the decoder lays out only 1x1, 2x1 and 2x2");
+        }
+    }
+}
+
+}  // namespace splash
