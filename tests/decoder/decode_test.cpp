@@ -322,12 +322,9 @@ std::vector<Row> Rows()
     dcTo16.symbols.push_back(16);
 
     return {
-        // The start of the stream.
+        // The start of the stream (shorter prefixes: the truncation test).
         {"SOI and EOI: a picture of no pixels", {0xFF, 0xD8, 0xFF, 0xD9}, 1},
-        {"SOI alone", {0xFF, 0xD8}, 1},
         {"EOI first: refused", {0xFF, 0xD9}, 0},
-        {"no bytes: refused", {}, 0},
-        {"half an SOI: refused", {0xFF}, 0},
         {"SOI one byte late: refused", {0x00, 0xFF, 0xD8, 0xFF, 0xD9}, 0},
 
         // The frame header.
