@@ -99,6 +99,7 @@ TEST(CommandLineTest, JsonIsOneObjectWithTheDocumentedKeysInOrder)
               (Names{"offset", "components", "ss", "se", "ah", "al", "restart_interval", "data_offset",
                      "data_length", "mcus_per_row", "mcus_expected", "mcus_found", "restart_count", "restarts"}));
     // 64x48 at 4:2:0 is 4x3 MCUs: a restart marker after each of the first two rows.
+    EXPECT_EQ(s["restart_interval"], 4);
     EXPECT_EQ(s["scans"][0]["restart_count"], 2);
     EXPECT_EQ(s["scans"][0]["restarts"][1]["after_mcus"], 8);
     const Json& exif = s["app_segments"][1];
@@ -178,6 +179,7 @@ TEST(CommandLineTest, EmptyAndGarbageFilesGetAVerdictNotACrash)
         std::vector<std::string> codes = ReportedCodes(report);
         EXPECT_EQ(std::find(codes.begin(), codes.end(), "not-jpeg") != codes.end(), !soi) << run.out;
         EXPECT_EQ(report["structure"]["starts_with_soi"], soi);
+        EXPECT_EQ(report["structure"]["restart_interval"], 0);  // no DRI segment
     }
 }
 

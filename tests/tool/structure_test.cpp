@@ -105,6 +105,28 @@ TEST(StructureTest, PlacesRestartMarkersByTheMcusInFrontOfThem)
     EXPECT_EQ(s.scans[0].restarts[1].afterMcus, 10u);
 }
 
+// An APP segment's kind by its number and identifier together.
+TEST(StructureTest, NamesAppSegmentsByNumberAndIdentifier)
+{
+    auto bytes = [](const std::string& text) { return Bytes(text.c_str(), text.c_str() + text.size() + 1); };  // with its NUL
+    const std::tuple<int, Bytes, std::string> cases[] = {
+        {0xE1, bytes("http://ns.adobe.com/xap/1.0/"), "XMP"},
+        {0xE1, bytes("Photoshop 3.0"), "other"},
+        {0xE2, bytes("http://ns.adobe.com/xap/1.0/"), "other"},
+        {0xE2, bytes("ICC_PROFILE"), "ICC_PROFILE"},
+        {0xE1, bytes("ICC_PROFILE"), "other"},
+        {0xE2, bytes("Exif"), "other"},
+        {0xEE, bytes("Adobe"), "Adobe"},
+    };
+    for (const auto& [code, payload, kind] : cases) {
+        EncodeOptions o;
+        o.markers = {{code, payload}};
+        JpegStructure s = ReadJpegStructure(Encode(o));
+        ASSERT_EQ(s.apps.size(), 2u) << kind;
+        EXPECT_EQ(s.apps[1].kind, kind) << code;
+    }
+}
+
 TEST(StructureTest, ReadsAppSegmentsCommentsAndTrailingBytes)
 {
     Bytes thumbnail = Encode(Sized(16, 8));
@@ -181,6 +203,19 @@ TEST(StructureTest, CutsAnExifThumbnailLengthAtTheSegmentEnd)
         EXPECT_EQ(s.apps[1].thumbnailOffset, s.apps[1].offset + 4 + 6 + 56) << motorola;
         EXPECT_EQ(s.apps[1].thumbnailLength, thumbnail.size() + 40000) << motorola;
     }
+}
+
+// IFD1 pointing back at IFD0: the walk reads the two IFDs once and ends.
+TEST(StructureTest, EndsAnExifChainThatLoops)
+{
+    Bytes payload = ExifPayload(6, Encode(Sized(8, 8, 1)));
+    payload[6 + 52] = 8;  // IFD1's next-IFD offset, 0 until now
+    EncodeOptions o;
+    o.markers = {{0xE1, payload}};
+    JpegStructure s = ReadJpegStructure(Encode(o));
+    ASSERT_EQ(s.apps.size(), 2u);
+    EXPECT_EQ(s.apps[1].exifOrientation, 6);
+    EXPECT_TRUE(s.apps[1].hasThumbnail);
 }
 
 // An IFD entry that the segment's end cuts is not read: here IFD0 claims two
@@ -302,6 +337,27 @@ TEST(StructureTest, WalksHandBuiltScansBlockByBlock)
     ASSERT_EQ(s.scans[0].restartCount, 1u);
     EXPECT_EQ(s.scans[0].restarts[0].afterMcus, 0u);
     EXPECT_EQ(s.scans[0].mcusDecoded, 1u);
+}
+
+// The decoder's table slots hold the records last read into them: DC 0 and AC 1
+// from one DHT segment, quantisation 0 from a DQT whose table of index 2 fills
+// no slot.
+TEST(StructureTest, DecoderTableSlotsPointAtTheirRecords)
+{
+    using namespace testsupport;
+    BitWriter bits;
+    BlockCoder(bits).Block(5);
+    Bytes jpeg = StreamBuilder().Soi().Dht({TestDcTable(0), TestAcTable(1)}).Dqt({FlatQuant(0, 1), FlatQuant(2, 1)})
+                     .Sof0(8, 8, {{1, 0x11, 0}}).Sos({{1, 0x01}}).Add(bits.Finish()).Eoi().bytes();
+    std::size_t dht = FindMarker(jpeg, 0xC4), dqt = FindMarker(jpeg, 0xDB);
+    splash::DecoderView v = splash::RunDecoder(jpeg).view;
+    EXPECT_EQ(v.dc[0], std::int64_t(dht + 4));
+    EXPECT_EQ(v.dc[1], -1);
+    EXPECT_EQ(v.ac[0], -1);
+    EXPECT_EQ(v.ac[1], std::int64_t(dht + 4 + 17 + 12));  // behind the DC table's 12 symbols
+    EXPECT_EQ(v.quant[0], std::int64_t(dqt + 4));
+    EXPECT_EQ(v.quant[1], -1);
+    EXPECT_TRUE(v.scanStarted);
 }
 
 TEST(RobustnessTest, HostileLengthsAndCountsEndTheWalk)
