@@ -6,15 +6,10 @@
 #include <cstdint>
 
 #include "jpeg/decode_jpeg.h"
-#include "tests/hostile/hostile_support.h"
+#include "tests/support/stream_builder.h"
 
 namespace testsupport {
 namespace {
-
-using testsupport::FlatBlocks;
-using testsupport::FlatQuant;
-using testsupport::GreyPixel;
-using testsupport::StreamBuilder;
 
 // The tallest frame of `width` columns that the pixel limit lets through.
 std::uint16_t TallestAllowed(std::uint16_t width)
@@ -54,22 +49,22 @@ TEST(FrameSize, FramesOverThePixelLimitAreRefusedAndOthersDecodedWhole)
         // block keeps its predictor: luma 200, chroma 128.
         FlatBlocks blocks;
         blocks.Block(0, 200);
-        const Outcome out = DecodeFresh(testsupport::Picture(c.width, c.height, c.sampling, blocks.Finish()));
+        const Outcome out = DecodeFresh(Picture(c.width, c.height, c.sampling, blocks.Finish()));
         ASSERT_EQ(out.result, c.result);
         if (c.result == 1) {
             EXPECT_EQ(out.width, c.width);
             EXPECT_EQ(out.height, c.height);
             EXPECT_EQ(out.pixels.size(), std::size_t{c.width} * c.height);
-            EXPECT_EQ(AllPixelsAre(out, GreyPixel(200)), c.width * c.height > 0);
+            EXPECT_TRUE(std::all_of(out.pixels.begin(), out.pixels.end(), [](std::uint32_t p) { return p == GreyPixel(200); }));
         }
     }
 }
 
 // A DHT table of `codes` codes (at most 16 x 255), 255 per length from length
 // 16 down, all symbol 0x00.
-testsupport::HuffmanDefinition OverfullTable(std::uint8_t classAndIndex, std::uint32_t codes)
+HuffmanDefinition OverfullTable(std::uint8_t classAndIndex, std::uint32_t codes)
 {
-    testsupport::HuffmanDefinition table{classAndIndex, {}, Bytes(codes, 0x00)};
+    HuffmanDefinition table{classAndIndex, {}, Bytes(codes, 0x00)};
     for (std::uint32_t l = 15; codes > 0; --l) {
         std::uint32_t n = codes < 255 ? codes : 255;
         table.counts[l] = static_cast<std::uint8_t>(n);
@@ -84,11 +79,11 @@ testsupport::HuffmanDefinition OverfullTable(std::uint8_t classAndIndex, std::ui
 // and the sanitizers watch) and the paths agree with the reference.
 TEST(HuffmanTables, TablesNoEncoderWritesDecodeWithinBounds)
 {
-    const testsupport::HuffmanDefinition dc{0x00, {0, 4}, {16, 17, 255, 15}};
-    const testsupport::HuffmanDefinition ac{0x10, {0, 4}, {0x0F, 0x1F, 0xFF, 0x00}};
+    const HuffmanDefinition dc{0x00, {0, 4}, {16, 17, 255, 15}};
+    const HuffmanDefinition ac{0x10, {0, 4}, {0x0F, 0x1F, 0xFF, 0x00}};
     struct Case {
         const char* name;
-        testsupport::HuffmanDefinition dc, ac;
+        HuffmanDefinition dc, ac;
         std::uint8_t sampling;  // 0: grey
     };
     const Case cases[] = {
@@ -104,7 +99,7 @@ TEST(HuffmanTables, TablesNoEncoderWritesDecodeWithinBounds)
         scan.push_back(static_cast<std::uint8_t>((i * 89 + 7) % 255));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        testsupport::HuffmanDefinition dc1 = c.dc, ac1 = c.ac;
+        HuffmanDefinition dc1 = c.dc, ac1 = c.ac;
         dc1.classAndIndex = 0x01;
         ac1.classAndIndex = 0x11;
         StreamBuilder s;

@@ -2,11 +2,12 @@
 // of the decoder, checked again with both decoders.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
-#include "tests/hostile/hostile_support.h"
+#include "tests/support/stream_builder.h"
 
 namespace testsupport {
 namespace {

@@ -1,5 +1,6 @@
-// Start-up logic: the entry point, HostFileName and the picture path (the
-// name as stored on disk: check_host_name.sh).
+// Start-up logic: HostFileName and the picture path (the name as stored on
+// disk: check_host_name.sh; the entry point: the splash window tests, whose
+// dialog comes from the module DllMain records).
 #include "startup/startup.h"
 
 #include "windows_test_support.h"
@@ -23,26 +24,6 @@ void SetHostFileName(const std::string& name)
 }
 
 }  // namespace
-
-TEST(EntryPoint, ReturnsTrueForEveryReasonAndRecordsTheModuleAtProcessAttach)
-{
-    const auto kernel = reinterpret_cast<HINSTANCE>(GetModuleHandleA("kernel32.dll"));
-    const HINSTANCE self = GetModuleHandleA(nullptr);
-    const struct {
-        DWORD reason;
-        HINSTANCE module, recorded;
-    } cases[] = {{DLL_PROCESS_ATTACH, kernel, kernel},
-                 {DLL_THREAD_ATTACH, self, kernel},
-                 {DLL_THREAD_DETACH, self, kernel},
-                 {DLL_PROCESS_DETACH, self, kernel},
-                 {DLL_PROCESS_ATTACH, self, self}};
-    LibraryInstance = nullptr;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.reason);
-        EXPECT_EQ(DllMain(c.module, c.reason, nullptr), TRUE);
-        EXPECT_EQ(LibraryInstance, c.recorded);
-    }
-}
 
 TEST(PicturePath, ReplacesWhatFollowsTheLastBackslashWhenTheNameFits)
 {
