@@ -37,9 +37,8 @@ the screen; adds two columns and rows of background on the right and
 bottom, which the frame covers, so that a WxH artwork becomes (W+2)x(H+2)
 and shows whole; writes a baseline JPEG (4:2:0 up to quality 90, 4:4:4
 above; one grey component for grey pictures) without metadata beside OUT as
-OUT.new.jpg; checks it and prints the
-verdict, its size and the PSNR of the splash's pixels against the prepared
-picture. Only when it shows as encoded does it replace OUT; otherwise OUT is
+OUT.new.jpg; checks it and prints the verdict, its size and the PSNR of the
+splash's pixels against the prepared picture. Only when it shows as encoded does it replace OUT; otherwise OUT is
 left as it was and the new file stays beside it. A JPEG input that already
 shows as encoded on the screen is copied unchanged. OUT must end in .jpg or
 .jpeg and may not be the input or an existing file that is not a JPEG.
@@ -64,10 +63,10 @@ Exit status 0 only when the written file shows as encoded.
   --help      print this text
 
 Report: the decoder's result, width and height; the window on the screen;
-the file's structure
-(markers, frame, tables, restart interval and where the restart markers
-stand, scans, APP segments, comments, end of image); one "warning [code]"
-line per problem with a "fix:" line; notes; the verdict as the last line:
+the file's structure (markers, frame, tables, restart interval and where
+the restart markers stand, scans, APP segments, comments, end of image);
+one "warning [code]" line per problem with a "fix:" line; notes; the
+verdict as the last line:
   OK: ...         shows as encoded
   WRONG: ...      shows, but not as the picture (scrambled, shifted, wrong
                   colours, another picture, clipped or unrotated)
