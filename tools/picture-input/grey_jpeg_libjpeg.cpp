@@ -8,22 +8,10 @@
 
 #include <jpeglib.h>
 
+#include "libjpeg_error_trap.h"
+
 namespace splash {
 namespace {
-
-struct ErrorTrap {
-    jpeg_error_mgr manager;
-    std::jmp_buf back;
-    char message[JMSG_LENGTH_MAX];
-};
-
-// error_exit: keep the library's message and leave the library.
-void Escape(j_common_ptr info)
-{
-    auto* trap = reinterpret_cast<ErrorTrap*>(info->err);
-    trap->manager.format_message(info, trap->message);
-    std::longjmp(trap->back, 1);
-}
 
 // Compresses `grey` (one byte a pixel) into `*memory`; false with the trap's message.
 bool Compress(const std::vector<std::uint8_t>& grey, int width, int height, int quality, unsigned char** memory,

@@ -4,17 +4,10 @@
 #include <windows.h>
 #include <wincodec.h>
 
+#include "wic_held.h"
+
 namespace splash {
 namespace {
-
-// Releases a COM interface when it goes out of scope.
-template <typename T>
-struct Held {
-    T* p = nullptr;
-    ~Held() { if (p != nullptr) p->Release(); }
-    T** operator&() { return &p; }
-    T* operator->() const { return p; }
-};
 
 // One grey frame at `quality` into `stream`.
 std::string EncodeFrame(IWICImagingFactory* factory, IStream* stream, std::vector<std::uint8_t>& grey, int width,

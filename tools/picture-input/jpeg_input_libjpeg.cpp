@@ -7,26 +7,14 @@
 
 #include <jpeglib.h>
 
+#include "libjpeg_error_trap.h"
+
 namespace splash {
 namespace {
 
 // A progressive file can hold thousands of tiny scans that each cost a pass
 // over the picture; real encoders write about ten.
 constexpr int kMaxScans = 100;
-
-struct ErrorTrap {
-    jpeg_error_mgr manager;
-    std::jmp_buf back;
-    char message[JMSG_LENGTH_MAX];
-};
-
-// error_exit: keep the library's message and leave the library.
-void Escape(j_common_ptr info)
-{
-    auto* trap = reinterpret_cast<ErrorTrap*>(info->err);
-    trap->manager.format_message(info, trap->message);
-    std::longjmp(trap->back, 1);
-}
 
 // Warnings (damaged data the library works around) are not printed.
 void Quiet(j_common_ptr, int) {}

@@ -5,17 +5,10 @@
 #include <windows.h>
 #include <wincodec.h>
 
+#include "wic_held.h"
+
 namespace splash {
 namespace {
-
-// Releases a COM interface when it goes out of scope.
-template <typename T>
-struct Held {
-    T* p = nullptr;
-    ~Held() { if (p != nullptr) p->Release(); }
-    T** operator&() { return &p; }
-    T* operator->() const { return p; }
-};
 
 // The frame's size, pixel format class and its pixels as 32-bit RGBA.
 std::string DecodeFrame(IWICImagingFactory* factory, std::span<const std::uint8_t> bytes, Picture& rgba,
