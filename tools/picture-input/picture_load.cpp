@@ -41,6 +41,32 @@ std::string FailureReason()
     return reason.empty() ? "no reason given" : reason;
 }
 
+// True when the width, height or maximum of a binary PNM header is past
+// int's range: stb_image reads them into an int unchecked. White space and
+// # comments are skipped as stb_image skips them.
+bool PnmHeaderOverflows(std::span<const std::uint8_t> bytes)
+{
+    auto space = [](std::uint8_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    std::size_t i = 2;
+    for (int number = 0; number < 3; ++number) {
+        for (;;) {
+            while (i < bytes.size() && space(bytes[i]))
+                ++i;
+            if (i >= bytes.size() || bytes[i] != '#')
+                break;
+            while (i < bytes.size() && bytes[i] != '\n' && bytes[i] != '\r')
+                ++i;
+        }
+        std::int64_t value = 0;
+        for (; i < bytes.size() && bytes[i] >= '0' && bytes[i] <= '9'; ++i) {
+            value = value * 10 + (bytes[i] - '0');
+            if (value > std::numeric_limits<int>::max())
+                return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string LoadPicture(std::span<const std::uint8_t> bytes, LoadedPicture& loaded)
@@ -54,9 +80,11 @@ std::string LoadPicture(std::span<const std::uint8_t> bytes, LoadedPicture& load
         if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
             return "not a picture stb_image reads: larger than 2 GiB";
         const int size = static_cast<int>(bytes.size());
+        const bool pnm = bytes.size() >= 2 && bytes[0] == 'P' && (bytes[1] == '5' || bytes[1] == '6');
+        if (pnm && PnmHeaderOverflows(bytes))
+            return "not a picture splash-check reads (a PNM header number past 2147483647)";
         // stb_image 2.27 reads past its buffer converting 16-bit PNM samples.
-        if (bytes.size() >= 2 && bytes[0] == 'P' && (bytes[1] == '5' || bytes[1] == '6') &&
-            stbi_is_16_bit_from_memory(bytes.data(), size))
+        if (pnm && stbi_is_16_bit_from_memory(bytes.data(), size))
             return "not a picture splash-check reads (a PNM file with 16-bit samples: save it with 8)";
         int width = 0, height = 0, channels = 0;
         if (stbi_info_from_memory(bytes.data(), size, &width, &height, &channels) &&
