@@ -258,6 +258,25 @@ void RegisterDecodes(const std::vector<BenchPicture>& pictures)
     }
 }
 
+// The median of some samples; 0 when there are none.
+double MedianOf(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// A value in the ratio table's column width; "-" when there is none.
+void PrintValue(double value, int decimals)
+{
+    if (value > 0)
+        std::printf(" %11.*f", decimals, value);
+    else
+        std::printf(" %11s", "-");
+}
+
 // The console output, followed by a table of median MP/s per picture and the
 // ratio of this decoder to each of the others, all from this run.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -325,21 +344,7 @@ private:
         if (auto found = medians_.find(name); found != medians_.end())
             return found->second;
         auto found = samples_.find(name);
-        if (found == samples_.end() || found->second.empty())
-            return 0;
-        std::vector<double> values = found->second;
-        std::sort(values.begin(), values.end());
-        std::size_t n = values.size();
-        return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-    }
-
-    // A value in the table's column width; "-" when there is none.
-    static void PrintValue(double value, int decimals)
-    {
-        if (value > 0)
-            std::printf(" %11.*f", decimals, value);
-        else
-            std::printf(" %11s", "-");
+        return found == samples_.end() ? 0 : MedianOf(found->second);
     }
 
     std::string self_;
