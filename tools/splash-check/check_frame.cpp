@@ -37,7 +37,7 @@ namespace {
 // The window is centred and unscaled: the screen cuts what lies outside it.
 void CheckScreen(const Facts& f, Findings& out)
 {
-    const SplashWindow w = ModelSplashWindow(1, f.decoder.width, f.decoder.height, f.screen);
+    const SplashWindow w = ModelSplashWindow(1, f.decoder.state.frameWidth, f.decoder.state.frameHeight, f.screen);
     if (VisiblePixels(w) == std::int64_t{w.clientWidth} * w.clientHeight)
         return;
     out.Add(Warn::ScreenSize, "the " + Size(w.width, w.height) + " window stands at (" + std::to_string(w.left) +
@@ -53,6 +53,7 @@ void CheckScreen(const Facts& f, Findings& out)
 void CheckSize(const Facts& f, Findings& out)
 {
     const DecoderView& v = f.decoder;
+    const std::uint16_t width = v.state.frameWidth, height = v.state.frameHeight;
     // A 0x0 picture still gets a bitmap (1x1), so its window opens.
     const std::string onePixel = ", so the splash is a one-pixel window with no picture in it, and the game waits 3 s";
     if (!v.frameRead) {
@@ -62,14 +63,14 @@ void CheckSize(const Facts& f, Findings& out)
     }
     if (f.structure.frame && v.frameOffset != f.structure.frame->offset)
         out.Add(Warn::OtherFrame, "the decoder takes its size from the frame header at offset " + Num(v.frameOffset) +
-                                      " (" + Size(v.width, v.height) + "), not from the picture's at offset " +
+                                      " (" + Size(width, height) + "), not from the picture's at offset " +
                                       Num(f.structure.frame->offset));
-    if (v.width == 0 || v.height == 0) {
-        out.Add(Warn::ZeroSize, "the frame is " + Size(v.width, v.height) + onePixel);
+    if (width == 0 || height == 0) {
+        out.Add(Warn::ZeroSize, "the frame is " + Size(width, height) + onePixel);
         return;
     }
-    if (std::uint64_t{v.width} * v.height > kMaxPixelCount)
-        out.Add(Warn::TooLarge, Size(v.width, v.height) + " is more than the decoder's limit of " +
+    if (std::uint64_t{width} * height > kMaxPixelCount)
+        out.Add(Warn::TooLarge, Size(width, height) + " is more than the decoder's limit of " +
                                     std::to_string(kMaxPixelCount) + " pixels, so nothing shows");
     else
         CheckScreen(f, out);

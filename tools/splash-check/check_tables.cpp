@@ -106,9 +106,9 @@ void CheckTablesUsed(const Facts& f, Findings& out)
         if (fc == nullptr || c.id < 1 || c.id > 3)
             continue;
         bool luma = c.id == 1;
-        std::int64_t q = v.quant[DecoderTableIndex(luma ? v.yQuantSelector : v.chromaQuantSelector)];
-        std::int64_t dc = v.dc[DecoderTableIndex(luma ? v.yDcSelector : v.chromaDcSelector)];
-        std::int64_t ac = v.ac[DecoderTableIndex(luma ? v.yAcSelector : v.chromaAcSelector)];
+        std::int64_t q = v.quant[DecoderTableIndex(luma ? v.state.yQuantSelector : v.state.chromaQuantSelector)];
+        std::int64_t dc = v.dc[DecoderTableIndex(luma ? v.state.yDcSelector : v.state.chromaDcSelector)];
+        std::int64_t ac = v.ac[DecoderTableIndex(luma ? v.state.yAcSelector : v.state.chromaAcSelector)];
         if (luma && (q < 0 || dc < 0 || ac < 0)) {
             out.Add(Warn::NoTables, "the decoder has no luma tables for the scan, so the splash is flat");
             continue;

@@ -4,30 +4,10 @@
 
 #include "jpeg/alloc.h"
 #include "jpeg/decode_jpeg.h"
-#include "jpeg/jpeg_state.h"
 #include "jpeg/jpeg_trace.h"
 
 namespace splash {
 namespace {
-
-// The fields the decoder keeps after its marker loop.
-void TakeState(DecoderView& v)
-{
-    const JpegDecoderState& s = jpegState;
-    v.width = s.frameWidth;
-    v.height = s.frameHeight;
-    v.ySamplingProduct = s.ySamplingProduct;
-    v.yQuantSelector = s.yQuantSelector;
-    v.chromaQuantSelector = s.chromaQuantSelector;
-    v.quantTableCount = s.quantTableCount;
-    v.dcTableCount = s.dcTableCount;
-    v.acTableCount = s.acTableCount;
-    v.scanComponentCount = s.scanComponentCount;
-    v.yDcSelector = s.yDcSelector;
-    v.yAcSelector = s.yAcSelector;
-    v.chromaDcSelector = s.chromaDcSelector;
-    v.chromaAcSelector = s.chromaAcSelector;
-}
 
 // The markers the loop acted on or passed over, and the frame headers it took.
 void TakeMarkers(const JpegTrace& t, DecoderView& v)
@@ -102,7 +82,7 @@ DecoderRun RunDecoder(std::span<const std::uint8_t> bytes)
     if (run.result == 1)
         run.pixels.reset(pixels);
     run.view.startsWithSoi = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8;
-    TakeState(run.view);
+    run.view.state = jpegState;
     TakeMarkers(*trace, run.view);
     TakeTables(*trace, run.view);
     TakeEnd(*trace, bytes, run.view);

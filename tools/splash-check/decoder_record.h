@@ -8,6 +8,8 @@
 #include <span>
 #include <vector>
 
+#include "jpeg/jpeg_state.h"
+
 namespace splash {
 
 struct DecoderAction {
@@ -22,15 +24,11 @@ struct DecoderView {
 
     bool frameRead = false;              // a frame header with 8-bit samples was taken
     std::uint32_t frameOffset = 0;       // the last one taken
-    std::uint16_t width = 0;
-    std::uint16_t height = 0;
-    std::uint16_t ySamplingProduct = 0;
-    std::uint16_t yQuantSelector = 0;
-    std::uint16_t chromaQuantSelector = 0;
+    // jpegState after the call: the frame's size and sampling, the table
+    // selectors and counts, the scan's component count (its data and pixels
+    // pointers are stale).
+    JpegDecoderState state{};
 
-    std::uint16_t quantTableCount = 0;
-    std::uint16_t dcTableCount = 0;
-    std::uint16_t acTableCount = 0;
     // Offset of the table record last read into each of the decoder's tables.
     std::int64_t quant[2] = {-1, -1};
     std::int64_t dc[2] = {-1, -1};
@@ -38,9 +36,6 @@ struct DecoderView {
 
     bool scanStarted = false;
     std::uint32_t scanOffset = 0;        // SOS that passed the start test
-    std::uint16_t scanComponentCount = 0;
-    std::uint16_t yDcSelector = 0, yAcSelector = 0;
-    std::uint16_t chromaDcSelector = 0, chromaAcSelector = 0;
     std::uint16_t restartInterval = 0;
     std::uint64_t endOffset = 0;         // where the search stopped; decoding goes on from here
 };

@@ -145,15 +145,15 @@ Json DecoderJson(const DecoderView& v)
 {
     return {{"frame_read", v.frameRead},
             {"frame_offset", Maybe(v.frameRead, v.frameOffset)},
-            {"width", v.width},
-            {"height", v.height},
-            {"luma_sampling_product", v.ySamplingProduct},
-            {"quant_tables_read", v.quantTableCount},
-            {"dc_tables_read", v.dcTableCount},
-            {"ac_tables_read", v.acTableCount},
+            {"width", v.state.frameWidth},
+            {"height", v.state.frameHeight},
+            {"luma_sampling_product", v.state.ySamplingProduct},
+            {"quant_tables_read", v.state.quantTableCount},
+            {"dc_tables_read", v.state.dcTableCount},
+            {"ac_tables_read", v.state.acTableCount},
             {"scan_started", v.scanStarted},
             {"scan_offset", Maybe(v.scanStarted, v.scanOffset)},
-            {"scan_components", v.scanComponentCount},
+            {"scan_components", v.state.scanComponentCount},
             {"restart_interval", v.restartInterval}};
 }
 
