@@ -89,23 +89,22 @@ void CheckComponents(const Facts& f, Findings& out)
                                           (n == 4 ? std::string(" (CMYK or YCCK)") : std::string()) +
                                           ": the decoder shows only grey (1) or YCbCr colour (3)");
     bool badIds = false;
-    for (const FrameComponent& c : frame.components)
+    std::string ids;
+    for (const FrameComponent& c : frame.components) {
         badIds |= c.id < 1 || c.id > 3;
-    if (f.firstScan != nullptr)
-        for (const ScanComponent& c : f.firstScan->components)
-            badIds |= c.id < 1 || c.id > 3;
-    if (badIds) {
-        std::string ids;
-        for (const FrameComponent& c : frame.components)
-            ids += (ids.empty() ? "" : ", ") + std::to_string(c.id);
-        if (f.firstScan != nullptr) {
-            ids += " (scan:";
-            for (std::size_t i = 0; i < f.firstScan->components.size() && i < 4; ++i)
-                ids += " " + std::to_string(f.firstScan->components[i].id);
-            ids += ")";
-        }
-        out.Add(Warn::ComponentIds, "component identifiers " + ids + ": the decoder knows only 1, 2 and 3");
+        ids += (ids.empty() ? "" : ", ") + std::to_string(c.id);
     }
+    if (f.firstScan != nullptr) {
+        ids += " (scan:";
+        for (std::size_t i = 0; i < f.firstScan->components.size(); ++i) {
+            const std::uint8_t id = f.firstScan->components[i].id;
+            badIds |= id < 1 || id > 3;
+            ids += i < 4 ? " " + std::to_string(id) : "";
+        }
+        ids += ")";
+    }
+    if (badIds)
+        out.Add(Warn::ComponentIds, "component identifiers " + ids + ": the decoder knows only 1, 2 and 3");
     // A JFIF header declares YCbCr whatever an Adobe segment says.
     const auto& apps = f.structure.apps;
     bool jfif = std::any_of(apps.begin(), apps.end(), [](const AppRecord& a) { return a.kind == "JFIF"; });
@@ -120,7 +119,7 @@ void CheckSampling(const Facts& f, Findings& out)
     if (!f.structure.frame || f.structure.frame->components.size() != 3)
         return;
     for (const FrameComponent& c : f.structure.frame->components) {
-        std::string sampling = std::to_string(c.h) + "x" + std::to_string(c.v);
+        std::string sampling = Size(c.h, c.v);
         if (c.id != 1) {
             if (c.h != 1 || c.v != 1)
                 out.Add(Warn::ChromaSampling, "chroma component " + std::to_string(c.id) + " sampled " + sampling +

@@ -42,12 +42,6 @@ double Psnr(const std::uint32_t* pixels, const Picture& rgb)
     return sum == 0 ? INFINITY : 10 * std::log10(255.0 * 255.0 * 3 * double(count) / sum);
 }
 
-// "WxH".
-std::string Size(int width, int height)
-{
-    return std::to_string(width) + "x" + std::to_string(height);
-}
-
 // The picture fitted to the screen, with two columns and rows of background
 // on the right and bottom: the frame then covers those, and the client area
 // shows the whole artwork.

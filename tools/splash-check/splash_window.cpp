@@ -10,12 +10,6 @@ namespace {
 constexpr int kFrame = 1;         // WS_BORDER: one pixel on each side
 constexpr int kTimerMs = 3000;
 
-// "WxH".
-std::string Size(std::int64_t width, std::int64_t height)
-{
-    return std::to_string(width) + "x" + std::to_string(height);
-}
-
 }  // namespace
 
 SplashWindow ModelSplashWindow(std::int32_t result, std::uint32_t width, std::uint32_t height, ScreenSize screen)

@@ -24,6 +24,12 @@ struct SplashWindow {
     int waitMs = 0;            // 3000 until the timer, less after a click; 0 without a window
 };
 
+// "WxH", as every size is printed.
+inline std::string Size(std::int64_t width, std::int64_t height)
+{
+    return std::to_string(width) + "x" + std::to_string(height);
+}
+
 // result, width, height: DecodeJpeg's outcome.
 SplashWindow ModelSplashWindow(std::int32_t result, std::uint32_t width, std::uint32_t height, ScreenSize screen);
 

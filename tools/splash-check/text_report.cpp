@@ -1,17 +1,9 @@
 // The report for people: what the decoder returned, what the file holds,
 // the warnings with their fixes, and the verdict as the last line.
-#include <cstdio>
-
 #include "report.h"
 
 namespace splash {
 namespace {
-
-// "HxV".
-std::string Sampling(const FrameComponent& c)
-{
-    return std::to_string(c.h) + "x" + std::to_string(c.v);
-}
 
 // Markers, frame, tables, scans with their restarts, APP segments, comments, EOI.
 void PrintStructure(std::ostream& out, const JpegStructure& s)
@@ -31,7 +23,7 @@ void PrintStructure(std::ostream& out, const JpegStructure& s)
             << (f.arithmetic ? " arithmetic" : " huffman") << (f.hierarchical ? " hierarchical" : "") << ", "
             << int(f.precision) << "-bit, " << f.width << 'x' << f.height << ", components";
         for (const FrameComponent& c : f.components)
-            out << " [id " << int(c.id) << ' ' << Sampling(c) << " q" << int(c.quantSelector) << ']';
+            out << " [id " << int(c.id) << ' ' << Size(c.h, c.v) << " q" << int(c.quantSelector) << ']';
         out << '\n';
     } else {
         out << "  frame: none\n";

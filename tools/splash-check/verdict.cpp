@@ -52,13 +52,8 @@ Assessment Assess(std::span<const std::uint8_t> bytes, const JpegStructure& s, c
 // The JSON name of a verdict.
 const char* VerdictName(Verdict verdict)
 {
-    switch (verdict) {
-    case Verdict::Ok: return "ok";
-    case Verdict::Wrong: return "wrong";
-    case Verdict::Blank: return "blank";
-    case Verdict::None: return "none";
-    }
-    return "none";
+    static const char* const kNames[] = {"ok", "wrong", "blank", "none"};  // in the order of Verdict
+    return kNames[static_cast<int>(verdict)];
 }
 
 // The last line of the report.
