@@ -2,7 +2,6 @@
 // and the fields it keeps in jpegState.
 #include "decoder_record.h"
 
-#include "jpeg/alloc.h"
 #include "jpeg/decode_jpeg.h"
 #include "jpeg/jpeg_trace.h"
 
@@ -59,12 +58,6 @@ void TakeEnd(const JpegTrace& t, std::span<const std::uint8_t> bytes, DecoderVie
 }
 
 }  // namespace
-
-// Pixel buffers come from the decoder's allocator.
-void FreeBlockDeleter::operator()(std::uint32_t* pixels) const
-{
-    FreeBlock(pixels);
-}
 
 // One decode from zeroed state; the pixels are owned by the result.
 DecoderRun RunDecoder(std::span<const std::uint8_t> bytes)

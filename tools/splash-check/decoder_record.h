@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "jpeg/alloc.h"
 #include "jpeg/jpeg_state.h"
 
 namespace splash {
@@ -43,15 +44,12 @@ struct DecoderView {
 // Table a selector names: 0 -> 0, anything else -> 1.
 inline int DecoderTableIndex(std::uint16_t selector) { return selector != 0 ? 1 : 0; }
 
-struct FreeBlockDeleter {
-    void operator()(std::uint32_t* pixels) const;
-};
-
 struct DecoderRun {
     std::int32_t result = 0;  // DecodeJpeg's result
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    std::unique_ptr<std::uint32_t, FreeBlockDeleter> pixels;  // result 1: width x height 0xFFRRGGBB
+    // Result 1: width x height 0xFFRRGGBB, from the decoder's allocator.
+    std::unique_ptr<std::uint32_t, void (*)(void*)> pixels{nullptr, FreeBlock};
     DecoderView view;         // its header phase
 };
 

@@ -10,7 +10,7 @@
 #include "make_command.h"
 #include "preview.h"
 #include "report.h"
-#include "screen_picture.h"
+#include "splash_window.h"
 #include "warning_table.h"
 
 namespace {
