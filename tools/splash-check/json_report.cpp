@@ -188,13 +188,13 @@ void PrintJson(std::ostream& out, const Report& r)
                    {"file", Text(r.path)},
                    {"file_size", r.structure.fileSize},
                    {"verdict", VerdictName(r.assessment.verdict)},
-                   {"verdict_line", VerdictLine(r.assessment, r.view)},
+                   {"verdict_line", VerdictLine(r.assessment, r.run.view)},
                    {"exit_status", r.assessment.verdict == Verdict::Ok ? 0 : 1},
-                   {"decode", {{"result", r.decode.result}, {"width", r.decode.width}, {"height", r.decode.height}}},
+                   {"decode", {{"result", r.run.result}, {"width", r.run.width}, {"height", r.run.height}}},
                    {"window", WindowJson(r.window, r.screen)},
                    {"warnings", warnings},
                    {"notes", notes},
-                   {"decoder", DecoderJson(r.view)},
+                   {"decoder", DecoderJson(r.run.view)},
                    {"structure", StructureJson(r.structure)}};
     out << report.dump(-1, ' ', true) << '\n';
 }

@@ -254,8 +254,8 @@ int main(int argc, char** argv)
     if (!error.empty())
         return Fail(error);
 
-    splash::DecoderRun run;
-    splash::Report report = splash::CheckPicture(bytes, options.picture, run, options.making.screen);
+    const splash::Report report = splash::CheckPicture(bytes, options.picture, options.making.screen);
+    const splash::DecoderRun& run = report.run;
     if (!options.preview.empty() && options.screenGiven) {
         const splash::ScreenSize screen = options.making.screen;
         std::vector<std::uint32_t> seen = splash::RenderScreen(report.window, run.pixels.get(), run.width, screen);
@@ -273,7 +273,7 @@ int main(int argc, char** argv)
     if (options.json)
         splash::PrintJson(std::cout, report);
     else if (options.quiet)
-        std::cout << splash::VerdictLine(report.assessment, report.view) << '\n';
+        std::cout << splash::VerdictLine(report.assessment, report.run.view) << '\n';
     else
         splash::PrintText(std::cout, report);
     return report.assessment.verdict == splash::Verdict::Ok ? 0 : 1;

@@ -76,14 +76,14 @@ void PrintStructure(std::ostream& out, const JpegStructure& s)
 void PrintText(std::ostream& out, const Report& r)
 {
     out << "file: " << r.path << " (" << r.structure.fileSize << " bytes)\n";
-    out << "decode: result " << r.decode.result << ", " << r.decode.width << " x " << r.decode.height << '\n';
-    out << DescribeWindow(r.window, r.decode.width, r.decode.height, r.screen) << '\n';
+    out << "decode: result " << r.run.result << ", " << r.run.width << " x " << r.run.height << '\n';
+    out << DescribeWindow(r.window, r.run.width, r.run.height, r.screen) << '\n';
     PrintStructure(out, r.structure);
     for (const std::string& note : r.assessment.notes)
         out << "note: " << note << '\n';
     for (const Warning& w : r.assessment.warnings)
         out << "warning [" << w.code << "]: " << w.message << ".\n  fix: " << w.fix << ".\n";
-    out << VerdictLine(r.assessment, r.view) << '\n';
+    out << VerdictLine(r.assessment, r.run.view) << '\n';
 }
 
 }  // namespace splash
