@@ -259,13 +259,11 @@ int main(int argc, char** argv)
     if (!options.preview.empty() && options.screenGiven) {
         const splash::ScreenSize screen = options.making.screen;
         std::vector<std::uint32_t> seen = splash::RenderScreen(report.window, run.pixels.get(), run.width, screen);
-        error = splash::WritePreview(options.preview, splash::PreviewFormatFor(options.preview), seen.data(),
-                                     screen.width, screen.height);
+        error = splash::WritePreview(options.preview, seen.data(), screen.width, screen.height);
         if (!error.empty())
             return Fail(error);
     } else if (!options.preview.empty() && run.result == 1) {
-        error = splash::WritePreview(options.preview, splash::PreviewFormatFor(options.preview), run.pixels.get(),
-                                     run.width, run.height);
+        error = splash::WritePreview(options.preview, run.pixels.get(), run.width, run.height);
         if (!error.empty() && run.width != 0 && run.height != 0)
             return Fail(error);
     }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace splash {
@@ -40,22 +41,19 @@ namespace splash {
 
 PreviewFormat PreviewFormatFor(const std::string& path)
 {
+    static const std::pair<const char*, PreviewFormat> kExtensions[] = {
+        {"png", PreviewFormat::Png}, {"bmp", PreviewFormat::Bmp}, {"ppm", PreviewFormat::Ppm}};
     std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos)
-        return PreviewFormat::Unknown;
-    std::string ext = path.substr(dot + 1);
+    std::string ext = dot == std::string::npos ? "" : path.substr(dot + 1);
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    if (ext == "png")
-        return PreviewFormat::Png;
-    if (ext == "bmp")
-        return PreviewFormat::Bmp;
-    if (ext == "ppm")
-        return PreviewFormat::Ppm;
+    for (const auto& [name, format] : kExtensions)
+        if (ext == name)
+            return format;
     return PreviewFormat::Unknown;
 }
 
-std::string WritePreview(const std::string& path, PreviewFormat format, const std::uint32_t* pixels,
-                         std::uint32_t width, std::uint32_t height)
+std::string WritePreview(const std::string& path, const std::uint32_t* pixels, std::uint32_t width,
+                         std::uint32_t height)
 {
     if (width == 0 || height == 0)
         return "the picture is " + std::to_string(width) + "x" + std::to_string(height) + ", no preview to write";
@@ -69,7 +67,7 @@ std::string WritePreview(const std::string& path, PreviewFormat format, const st
     int w = static_cast<int>(width), h = static_cast<int>(height);
     errno = 0;
     bool ok = false;
-    switch (format) {
+    switch (PreviewFormatFor(path)) {
     case PreviewFormat::Png:
         // The Up filter on every row: trying all five per row took 60 ms of
         // a 1920x1080 preview, and Up alone compresses photos as well.
