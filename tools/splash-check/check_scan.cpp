@@ -65,24 +65,18 @@ void CheckRestarts(const Facts& f, Findings& out)
         return;
     const ScanInfo& scan = *f.firstScan;
     // The decoder's MCU: 8x8 grey; colour 8x8, 16x8 or 16x16 by the luma product.
-    std::uint32_t mcuW = 8, mcuH = 8;
-    if (v.state.scanComponentCount == 3 && v.state.ySamplingProduct == 2)
-        mcuW = 16;
-    if (v.state.scanComponentCount == 3 && v.state.ySamplingProduct == 4)
-        mcuW = mcuH = 16;
+    const std::uint16_t product = v.state.scanComponentCount == 3 ? v.state.ySamplingProduct : 1;
+    const std::uint32_t mcuW = product == 2 || product == 4 ? 16 : 8;
+    const std::uint32_t mcuH = product == 4 ? 16 : 8;
     std::uint32_t perRow = (v.state.frameWidth + mcuW - 1) / mcuW;
     std::uint32_t rows = (v.state.frameHeight + mcuH - 1) / mcuH;
     std::uint32_t taken = v.restartInterval != 0 && rows > 0 ? rows - 1 : 0;
-    bool fine;
-    if (v.restartInterval == 0) {
-        fine = scan.restartCount == 0;
-    } else if (scan.restartCount != taken) {
-        fine = false;
-    } else if (scan.mcusCounted) {
-        fine = true;
+    // Counted MCUs show where each marker stands; otherwise the interval says.
+    bool fine = scan.restartCount == taken;
+    if (fine && scan.mcusCounted) {
         for (std::size_t k = 0; k < scan.restarts.size(); ++k)
             fine &= scan.restarts[k].afterMcus == (k + 1) * perRow;
-    } else {
+    } else if (fine && v.restartInterval != 0) {
         fine = taken == 0 || v.restartInterval == perRow;
     }
     if (scan.paddedRestarts > 0)
