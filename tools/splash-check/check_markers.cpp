@@ -21,7 +21,7 @@ std::string Hex2(std::uint8_t code)
 int ActedWithin(const DecoderView& v, std::uint32_t begin, std::uint32_t end)
 {
     int acted = 0;
-    for (const DecoderAction& act : v.actions)
+    for (const JpegTraceMarker& act : v.actions)
         acted += act.offset >= begin && act.offset < end;
     return acted;
 }
@@ -57,7 +57,7 @@ void CheckHiddenMarkers(const Facts& f, Findings& out)
         if (thumb)
             continue;
         std::uint32_t begin = m.offset + 4, end = m.offset + 2 + m.length;
-        for (const DecoderAction& act : f.decoder.actions)
+        for (const JpegTraceMarker& act : f.decoder.actions)
             if (act.offset >= begin && act.offset < end)
                 out.Add(Warn::HiddenMarker, "the bytes FF " + Hex2(act.code) + " inside the " + MarkerName(m.code) +
                                                 " segment at offset " + Num(m.offset) +
@@ -74,7 +74,7 @@ void CheckHiddenByFill(const Facts& f, Findings& out)
         if (m.fillBytes == 0 || std::find(std::begin(kActed), std::end(kActed), m.code) == std::end(kActed))
             continue;
         bool seen = std::any_of(v.actions.begin(), v.actions.end(),
-                                [&](const DecoderAction& act) { return act.offset == m.offset; });
+                                [&](const JpegTraceMarker& act) { return act.offset == m.offset; });
         bool reached = !v.scanStarted || m.offset < v.scanOffset;
         if (!seen && reached)
             out.Add(Warn::FillByte, "a 0xFF fill byte stands before the " + MarkerName(m.code) +

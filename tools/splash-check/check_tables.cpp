@@ -63,11 +63,11 @@ void CheckTableCounts(const Facts& f, Findings& out)
 // DHT and DQT segments the decoder met with its tables full.
 void CheckPassedOver(const Facts& f, Findings& out)
 {
-    for (const DecoderAction& act : f.decoder.actions) {
-        if (!act.parsed && act.code == 0xC4)
+    for (const JpegTraceMarker& act : f.decoder.actions) {
+        if (act.use == JpegMarkerUse::kPassedOver && act.code == 0xC4)
             out.Add(Warn::DhtPassedOver, "the DHT segment at offset " + Num(act.offset) +
                                              " comes after two DC and two AC tables and the decoder passes it over");
-        if (!act.parsed && act.code == 0xDB)
+        if (act.use == JpegMarkerUse::kPassedOver && act.code == 0xDB)
             out.Add(Warn::DqtPassedOver, "the DQT segment at offset " + Num(act.offset) +
                                              " comes after two quantisation tables and the decoder passes it over");
     }

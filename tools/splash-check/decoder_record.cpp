@@ -3,7 +3,6 @@
 #include "decoder_record.h"
 
 #include "jpeg/decode_jpeg.h"
-#include "jpeg/jpeg_trace.h"
 
 namespace splash {
 namespace {
@@ -16,7 +15,7 @@ void TakeMarkers(const JpegTrace& t, DecoderView& v)
         const JpegTraceMarker& m = t.markers[i];
         if (m.use == JpegMarkerUse::kNoAction)
             continue;
-        v.actions.push_back({m.offset, m.code, m.use == JpegMarkerUse::kActedOn});
+        v.actions.push_back(m);
         if ((m.code == 0xC0 || m.code == 0xC1) && m.result == 1) {
             v.frameRead = true;
             v.frameOffset = m.offset;

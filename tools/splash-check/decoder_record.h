@@ -10,18 +10,13 @@
 
 #include "jpeg/alloc.h"
 #include "jpeg/jpeg_state.h"
+#include "jpeg/jpeg_trace.h"
 
 namespace splash {
 
-struct DecoderAction {
-    std::uint32_t offset;  // of the marker's 0xFF
-    std::uint8_t code;
-    bool parsed;           // false: seen but passed over (tables already full)
-};
-
 struct DecoderView {
     bool startsWithSoi = false;
-    std::vector<DecoderAction> actions;  // markers the decoder acts on or passes over, in order
+    std::vector<JpegTraceMarker> actions;  // the trace's markers acted on or passed over, in order
 
     bool frameRead = false;              // a frame header with 8-bit samples was taken
     std::uint32_t frameOffset = 0;       // the last one taken
