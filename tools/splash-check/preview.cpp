@@ -1,4 +1,5 @@
-// Preview writers: PNG and BMP through stb_image_write, PPM (P6) by hand.
+// Preview writers: PNG and BMP through stb_image_write, PPM (P6) as its header
+// and the same RGB rows.
 #include "preview.h"
 
 #include <zlib.h>
@@ -6,11 +7,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
+
+#include "file_io.h"
 
 namespace splash {
 namespace {
@@ -78,13 +80,9 @@ std::string WritePreview(const std::string& path, const std::uint32_t* pixels, s
         ok = stbi_write_bmp(path.c_str(), w, h, 3, rgb.data()) != 0;
         break;
     case PreviewFormat::Ppm: {
-        std::FILE* file = std::fopen(path.c_str(), "wb");
-        if (file != nullptr) {
-            std::fprintf(file, "P6\n%u %u\n255\n", width, height);
-            ok = std::fwrite(rgb.data(), 1, rgb.size(), file) == rgb.size();
-            ok = std::fclose(file) == 0 && ok;
-        }
-        break;
+        const std::string header = "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+        rgb.insert(rgb.begin(), header.begin(), header.end());
+        return WriteWholeFile(path, rgb);
     }
     case PreviewFormat::Unknown:
         return "the preview name must end in .png, .bmp or .ppm";
