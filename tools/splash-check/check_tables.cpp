@@ -11,8 +11,7 @@ namespace {
 // The frame component a scan component names; null when there is none.
 const FrameComponent* FrameComponentOf(const FrameInfo& frame, std::uint8_t id)
 {
-    auto it = std::find_if(frame.components.begin(), frame.components.end(),
-                           [&](const FrameComponent& fc) { return fc.id == id; });
+    auto it = std::ranges::find(frame.components, id, &FrameComponent::id);
     return it != frame.components.end() ? &*it : nullptr;
 }
 
