@@ -2,6 +2,8 @@
 // and the fields it keeps in jpegState.
 #include "decoder_record.h"
 
+#include <algorithm>
+
 #include "jpeg/decode_jpeg.h"
 
 namespace splash {
@@ -10,9 +12,7 @@ namespace {
 // The markers the loop acted on or passed over, and the frame headers it took.
 void TakeMarkers(const JpegTrace& t, DecoderView& v)
 {
-    std::uint32_t stored = t.markerCount < kJpegTraceCapacity ? t.markerCount : kJpegTraceCapacity;
-    for (std::uint32_t i = 0; i < stored; ++i) {
-        const JpegTraceMarker& m = t.markers[i];
+    for (const JpegTraceMarker& m : std::span(t.markers, std::min(t.markerCount, kJpegTraceCapacity))) {
         if (m.use == JpegMarkerUse::kNoAction)
             continue;
         v.actions.push_back(m);
@@ -26,9 +26,7 @@ void TakeMarkers(const JpegTrace& t, DecoderView& v)
 // The record each of the decoder's tables was last filled from.
 void TakeTables(const JpegTrace& t, DecoderView& v)
 {
-    std::uint32_t stored = t.tableCount < kJpegTraceCapacity ? t.tableCount : kJpegTraceCapacity;
-    for (std::uint32_t i = 0; i < stored; ++i) {
-        const JpegTraceTable& table = t.tables[i];
+    for (const JpegTraceTable& table : std::span(t.tables, std::min(t.tableCount, kJpegTraceCapacity))) {
         if (table.kind == 2 && table.index <= 1)
             v.quant[table.index] = table.offset;
         else if (table.kind != 2)
