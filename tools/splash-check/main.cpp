@@ -260,13 +260,11 @@ int main(int argc, char** argv)
         const splash::ScreenSize screen = options.making.screen;
         std::vector<std::uint32_t> seen = splash::RenderScreen(report.window, run.pixels.get(), run.width, screen);
         error = splash::WritePreview(options.preview, seen.data(), screen.width, screen.height);
-        if (!error.empty())
-            return Fail(error);
-    } else if (!options.preview.empty() && run.result == 1) {
+    } else if (!options.preview.empty() && run.result == 1 && run.width != 0 && run.height != 0) {
         error = splash::WritePreview(options.preview, run.pixels.get(), run.width, run.height);
-        if (!error.empty() && run.width != 0 && run.height != 0)
-            return Fail(error);
     }
+    if (!error.empty())
+        return Fail(error);
 
     if (options.json)
         splash::PrintJson(std::cout, report);
