@@ -2,7 +2,6 @@
 // decoder finds inside segment data, fill bytes, orientation, the layout, and
 // the notes.
 #include <algorithm>
-#include <cstdio>
 #include <iterator>
 
 #include "checks.h"
@@ -13,9 +12,7 @@ namespace {
 // "0A": a byte as two hex digits.
 std::string Hex2(std::uint8_t code)
 {
-    char text[4];
-    std::snprintf(text, sizeof text, "%02X", code);
-    return text;
+    return {"0123456789ABCDEF"[code >> 4], "0123456789ABCDEF"[code & 0xF]};
 }
 
 // Markers the decoder acted on in [begin, end).

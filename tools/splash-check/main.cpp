@@ -189,16 +189,12 @@ std::string ParseArguments(int argc, char** argv, Options& options)
             options.quiet = true;
         } else if (arg == "--json") {
             options.json = true;
-        } else if (arg == "-o") {
-            if (havePreview)
-                return "-o given twice";
-            options.preview = argv[++i];
-            havePreview = true;
-        } else if (arg == "--make") {
-            if (options.make)
-                return "--make given twice";
-            options.making.output = argv[++i];
-            options.make = true;
+        } else if (arg == "-o" || arg == "--make") {
+            bool& given = arg == "-o" ? havePreview : options.make;
+            if (given)
+                return arg + " given twice";
+            (arg == "-o" ? options.preview : options.making.output) = argv[++i];
+            given = true;
         } else if (arg == "--screen" || arg == "--quality" || arg == "--background") {
             std::string error = ParseValue(arg, argv[++i], options.making);
             if (!error.empty())
