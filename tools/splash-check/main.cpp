@@ -126,6 +126,7 @@ std::string CodeList()
     return text + line + '\n';
 }
 
+// One line on stderr; 2, the exit status of a usage or I/O error.
 int Fail(const std::string& message)
 {
     std::cerr << "splash-check: " << message << '\n';
