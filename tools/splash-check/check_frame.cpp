@@ -106,11 +106,10 @@ void CheckComponents(const Facts& f, Findings& out)
     if (badIds)
         out.Add(Warn::ComponentIds, "component identifiers " + ids + ": the decoder knows only 1, 2 and 3");
     // A JFIF header declares YCbCr whatever an Adobe segment says.
-    const auto& apps = f.structure.apps;
-    bool jfif = std::any_of(apps.begin(), apps.end(), [](const AppRecord& a) { return a.kind == "JFIF"; });
-    for (const AppRecord& app : apps)
-        if (app.kind == "Adobe" && app.adobeTransform == 0 && n == 3 && !jfif)
-            out.Add(Warn::RgbColour, "the Adobe segment says the components are RGB, not YCbCr: colours come out wrong");
+    auto adobeRgb = [](const AppRecord& a) { return a.kind == "Adobe" && a.adobeTransform == 0; };
+    auto jfif = [](const AppRecord& a) { return a.kind == "JFIF"; };
+    if (n == 3 && std::ranges::any_of(f.structure.apps, adobeRgb) && std::ranges::none_of(f.structure.apps, jfif))
+        out.Add(Warn::RgbColour, "the Adobe segment says the components are RGB, not YCbCr: colours come out wrong");
 }
 
 // Colour sampling the decoder lays out: luma 1x1, 2x1 or 2x2, chroma 1x1.

@@ -47,11 +47,9 @@ void TakeEnd(const JpegTrace& t, std::span<const std::uint8_t> bytes, DecoderVie
         return;
     }
     // Past the record's capacity: the nearest FF DA in front of the data.
-    for (std::uint32_t p = t.endOffset < bytes.size() ? t.endOffset : bytes.size(); p >= 2; --p)
-        if (bytes[p - 2] == 0xFF && bytes[p - 1] == 0xDA) {
-            v.scanOffset = p - 2;
-            return;
-        }
+    static const std::uint8_t kSos[] = {0xFF, 0xDA};
+    const auto front = bytes.first(std::min<std::size_t>(t.endOffset, bytes.size()));
+    v.scanOffset = static_cast<std::uint32_t>(std::ranges::find_end(front, kSos).begin() - front.begin());
 }
 
 }  // namespace

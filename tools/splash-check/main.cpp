@@ -200,8 +200,7 @@ std::string ParseArguments(int argc, char** argv, Options& options)
             std::string error = ParseValue(arg, argv[++i], options.making);
             if (!error.empty())
                 return error;
-            haveMakeValue = haveMakeValue || arg != "--screen";
-            options.screenGiven = options.screenGiven || arg == "--screen";
+            (arg == "--screen" ? options.screenGiven : haveMakeValue) = true;
         } else if (arg == "--reencode") {
             options.making.reencode = true;
             haveMakeValue = true;
