@@ -192,15 +192,17 @@ std::string ParseArguments(int argc, char** argv, Options& options)
             options.json = true;
         } else if (arg == "-o" || arg == "--make") {
             bool& given = arg == "-o" ? havePreview : options.make;
+            std::string& name = arg == "-o" ? options.preview : options.making.output;
             if (given)
                 return arg + " given twice";
-            (arg == "-o" ? options.preview : options.making.output) = argv[++i];
+            name = argv[++i];
             given = true;
         } else if (arg == "--screen" || arg == "--quality" || arg == "--background") {
             std::string error = ParseValue(arg, argv[++i], options.making);
             if (!error.empty())
                 return error;
-            (arg == "--screen" ? options.screenGiven : haveMakeValue) = true;
+            bool& given = arg == "--screen" ? options.screenGiven : haveMakeValue;
+            given = true;
         } else if (arg == "--reencode") {
             options.making.reencode = true;
             haveMakeValue = true;
