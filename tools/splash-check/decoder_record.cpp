@@ -3,6 +3,7 @@
 #include "decoder_record.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "jpeg/decode_jpeg.h"
 
@@ -49,7 +50,8 @@ void TakeEnd(const JpegTrace& t, std::span<const std::uint8_t> bytes, DecoderVie
     // Past the record's capacity: the nearest FF DA in front of the data.
     static const std::uint8_t kSos[] = {0xFF, 0xDA};
     const auto front = bytes.first(std::min<std::size_t>(t.endOffset, bytes.size()));
-    v.scanOffset = static_cast<std::uint32_t>(std::ranges::find_end(front, kSos).begin() - front.begin());
+    const auto sos = std::find_end(front.begin(), front.end(), std::begin(kSos), std::end(kSos));
+    v.scanOffset = static_cast<std::uint32_t>(sos - front.begin());
 }
 
 }  // namespace

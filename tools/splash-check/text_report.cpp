@@ -1,7 +1,5 @@
 // The report for people: what the decoder returned, what the file holds,
 // the warnings with their fixes, and the verdict as the last line.
-#include <ranges>
-
 #include "report.h"
 
 namespace splash {
@@ -12,8 +10,8 @@ void PrintStructure(std::ostream& out, const JpegStructure& s)
 {
     out << "structure:\n";
     out << "  markers:";
-    for (const MarkerRecord& m : s.markers | std::views::take(40))
-        out << ' ' << MarkerName(m.code) << '@' << m.offset;
+    for (std::size_t i = 0; i < s.markers.size() && i < 40; ++i)
+        out << ' ' << MarkerName(s.markers[i].code) << '@' << s.markers[i].offset;
     if (s.markerCount > 40)
         out << " ... (" << s.markerCount << " in all)";
     out << '\n';
@@ -36,7 +34,8 @@ void PrintStructure(std::ostream& out, const JpegStructure& s)
     out << '\n';
     out << "  restart interval: " << s.restartInterval << '\n';
     out << "  scans: " << s.scanCount << '\n';
-    for (const ScanInfo& sc : s.scans | std::views::take(8)) {
+    for (std::size_t i = 0; i < s.scans.size() && i < 8; ++i) {
+        const ScanInfo& sc = s.scans[i];
         out << "    scan @" << sc.offset << ": components";
         for (const ScanComponent& c : sc.components)
             out << " [id " << int(c.id) << " dc" << int(c.dcSelector) << " ac" << int(c.acSelector) << ']';
@@ -45,8 +44,8 @@ void PrintStructure(std::ostream& out, const JpegStructure& s)
             out << ", " << sc.mcusDecoded << " of " << sc.mcusExpected << " MCUs";
         if (sc.restartCount > 0) {
             out << ", " << sc.restartCount << " restarts after MCUs";
-            for (const RestartRecord& r : sc.restarts | std::views::take(8))
-                out << ' ' << r.afterMcus;
+            for (std::size_t k = 0; k < sc.restarts.size() && k < 8; ++k)
+                out << ' ' << sc.restarts[k].afterMcus;
             if (sc.restartCount > 8)
                 out << " ...";
         }
