@@ -64,7 +64,7 @@ std::string CheckDecoderMarkers(const splash::JpegStructure& s, const splash::De
         walked = std::max<std::uint64_t>(walked, std::uint64_t{m.offset} + 2 + m.length);
     for (const splash::ScanInfo& scan : s.scans)
         walked = std::max<std::uint64_t>(walked, std::uint64_t{scan.dataOffset} + scan.dataLength);
-    for (const splash::DecoderAction& act : v.actions) {
+    for (const JpegTraceMarker& act : v.actions) {
         bool covered = act.offset >= walked;
         for (const splash::MarkerRecord& m : s.markers)
             covered |= act.offset == m.offset || (act.offset >= m.offset + 2 && act.offset < m.offset + 2 + m.length);

@@ -37,7 +37,7 @@ namespace {
 // The window is centred and unscaled: the screen cuts what lies outside it.
 void CheckScreen(const Facts& f, Findings& out)
 {
-    const SplashWindow w = ModelSplashWindow(1, f.decoder.width, f.decoder.height, f.screen);
+    const SplashWindow w = ModelSplashWindow(1, f.decoder.state.frameWidth, f.decoder.state.frameHeight, f.screen);
     if (VisiblePixels(w) == std::int64_t{w.clientWidth} * w.clientHeight)
         return;
     out.Add(Warn::ScreenSize, "the " + Size(w.width, w.height) + " window stands at (" + std::to_string(w.left) +
@@ -53,6 +53,7 @@ void CheckScreen(const Facts& f, Findings& out)
 void CheckSize(const Facts& f, Findings& out)
 {
     const DecoderView& v = f.decoder;
+    const std::uint16_t width = v.state.frameWidth, height = v.state.frameHeight;
     // A 0x0 picture still gets a bitmap (1x1), so its window opens.
     const std::string onePixel = ", so the splash is a one-pixel window with no picture in it, and the game waits 3 s";
     if (!v.frameRead) {
@@ -62,14 +63,14 @@ void CheckSize(const Facts& f, Findings& out)
     }
     if (f.structure.frame && v.frameOffset != f.structure.frame->offset)
         out.Add(Warn::OtherFrame, "the decoder takes its size from the frame header at offset " + Num(v.frameOffset) +
-                                      " (" + Size(v.width, v.height) + "), not from the picture's at offset " +
+                                      " (" + Size(width, height) + "), not from the picture's at offset " +
                                       Num(f.structure.frame->offset));
-    if (v.width == 0 || v.height == 0) {
-        out.Add(Warn::ZeroSize, "the frame is " + Size(v.width, v.height) + onePixel);
+    if (width == 0 || height == 0) {
+        out.Add(Warn::ZeroSize, "the frame is " + Size(width, height) + onePixel);
         return;
     }
-    if (std::uint64_t{v.width} * v.height > kMaxPixelCount)
-        out.Add(Warn::TooLarge, Size(v.width, v.height) + " is more than the decoder's limit of " +
+    if (std::uint64_t{width} * height > kMaxPixelCount)
+        out.Add(Warn::TooLarge, Size(width, height) + " is more than the decoder's limit of " +
                                     std::to_string(kMaxPixelCount) + " pixels, so nothing shows");
     else
         CheckScreen(f, out);
@@ -88,29 +89,27 @@ void CheckComponents(const Facts& f, Findings& out)
                                           (n == 4 ? std::string(" (CMYK or YCCK)") : std::string()) +
                                           ": the decoder shows only grey (1) or YCbCr colour (3)");
     bool badIds = false;
-    for (const FrameComponent& c : frame.components)
+    std::string ids;
+    for (const FrameComponent& c : frame.components) {
         badIds |= c.id < 1 || c.id > 3;
-    if (f.firstScan != nullptr)
-        for (const ScanComponent& c : f.firstScan->components)
-            badIds |= c.id < 1 || c.id > 3;
-    if (badIds) {
-        std::string ids;
-        for (const FrameComponent& c : frame.components)
-            ids += (ids.empty() ? "" : ", ") + std::to_string(c.id);
-        if (f.firstScan != nullptr) {
-            ids += " (scan:";
-            for (std::size_t i = 0; i < f.firstScan->components.size() && i < 4; ++i)
-                ids += " " + std::to_string(f.firstScan->components[i].id);
-            ids += ")";
-        }
-        out.Add(Warn::ComponentIds, "component identifiers " + ids + ": the decoder knows only 1, 2 and 3");
+        ids += (ids.empty() ? "" : ", ") + std::to_string(c.id);
     }
+    if (f.firstScan != nullptr) {
+        ids += " (scan:";
+        for (std::size_t i = 0; i < f.firstScan->components.size(); ++i) {
+            const std::uint8_t id = f.firstScan->components[i].id;
+            badIds |= id < 1 || id > 3;
+            ids += i < 4 ? " " + std::to_string(id) : "";
+        }
+        ids += ")";
+    }
+    if (badIds)
+        out.Add(Warn::ComponentIds, "component identifiers " + ids + ": the decoder knows only 1, 2 and 3");
     // A JFIF header declares YCbCr whatever an Adobe segment says.
-    const auto& apps = f.structure.apps;
-    bool jfif = std::any_of(apps.begin(), apps.end(), [](const AppRecord& a) { return a.kind == "JFIF"; });
-    for (const AppRecord& app : apps)
-        if (app.kind == "Adobe" && app.adobeTransform == 0 && n == 3 && !jfif)
-            out.Add(Warn::RgbColour, "the Adobe segment says the components are RGB, not YCbCr: colours come out wrong");
+    auto adobeRgb = [](const AppRecord& a) { return a.kind == "Adobe" && a.adobeTransform == 0; };
+    auto jfif = [](const AppRecord& a) { return a.kind == "JFIF"; };
+    if (n == 3 && std::ranges::any_of(f.structure.apps, adobeRgb) && std::ranges::none_of(f.structure.apps, jfif))
+        out.Add(Warn::RgbColour, "the Adobe segment says the components are RGB, not YCbCr: colours come out wrong");
 }
 
 // Colour sampling the decoder lays out: luma 1x1, 2x1 or 2x2, chroma 1x1.
@@ -119,7 +118,7 @@ void CheckSampling(const Facts& f, Findings& out)
     if (!f.structure.frame || f.structure.frame->components.size() != 3)
         return;
     for (const FrameComponent& c : f.structure.frame->components) {
-        std::string sampling = std::to_string(c.h) + "x" + std::to_string(c.v);
+        std::string sampling = Size(c.h, c.v);
         if (c.id != 1) {
             if (c.h != 1 || c.v != 1)
                 out.Add(Warn::ChromaSampling, "chroma component " + std::to_string(c.id) + " sampled " + sampling +

@@ -2,7 +2,6 @@
 // decoder finds inside segment data, fill bytes, orientation, the layout, and
 // the notes.
 #include <algorithm>
-#include <cstdio>
 #include <iterator>
 
 #include "checks.h"
@@ -10,20 +9,17 @@
 namespace splash {
 namespace {
 
+// "0A": a byte as two hex digits.
 std::string Hex2(std::uint8_t code)
 {
-    char text[4];
-    std::snprintf(text, sizeof text, "%02X", code);
-    return text;
+    return {"0123456789ABCDEF"[code >> 4], "0123456789ABCDEF"[code & 0xF]};
 }
 
 // Markers the decoder acted on in [begin, end).
 int ActedWithin(const DecoderView& v, std::uint32_t begin, std::uint32_t end)
 {
-    int acted = 0;
-    for (const DecoderAction& act : v.actions)
-        acted += act.offset >= begin && act.offset < end;
-    return acted;
+    auto within = [&](const JpegTraceMarker& m) { return m.offset >= begin && m.offset < end; };
+    return int(std::ranges::count_if(v.actions, within));
 }
 
 }  // namespace
@@ -49,15 +45,11 @@ void CheckHiddenMarkers(const Facts& f, Findings& out)
     for (const MarkerRecord& m : f.structure.markers) {
         bool payload = (m.code >= 0xE0 && m.code <= 0xEF) || m.code == 0xFE || m.code == 0xC8 ||
                        (m.code >= 0xF0 && m.code <= 0xFD);
-        if (!payload || m.length < 2)
-            continue;
-        bool thumb = std::any_of(f.structure.apps.begin(), f.structure.apps.end(), [&](const AppRecord& app) {
-            return app.offset == m.offset && app.hasThumbnail;
-        });
-        if (thumb)
+        auto holdsThumbnail = [&](const AppRecord& app) { return app.offset == m.offset && app.hasThumbnail; };
+        if (!payload || m.length < 2 || std::ranges::any_of(f.structure.apps, holdsThumbnail))
             continue;
         std::uint32_t begin = m.offset + 4, end = m.offset + 2 + m.length;
-        for (const DecoderAction& act : f.decoder.actions)
+        for (const JpegTraceMarker& act : f.decoder.actions)
             if (act.offset >= begin && act.offset < end)
                 out.Add(Warn::HiddenMarker, "the bytes FF " + Hex2(act.code) + " inside the " + MarkerName(m.code) +
                                                 " segment at offset " + Num(m.offset) +
@@ -71,10 +63,9 @@ void CheckHiddenByFill(const Facts& f, Findings& out)
     static const std::uint8_t kActed[] = {0xC0, 0xC1, 0xC4, 0xD9, 0xDA, 0xDB, 0xDD, 0xE0};
     const DecoderView& v = f.decoder;
     for (const MarkerRecord& m : f.structure.markers) {
-        if (m.fillBytes == 0 || std::find(std::begin(kActed), std::end(kActed), m.code) == std::end(kActed))
+        if (m.fillBytes == 0 || std::ranges::find(kActed, m.code) == std::end(kActed))
             continue;
-        bool seen = std::any_of(v.actions.begin(), v.actions.end(),
-                                [&](const DecoderAction& act) { return act.offset == m.offset; });
+        bool seen = std::ranges::find(v.actions, m.offset, &JpegTraceMarker::offset) != v.actions.end();
         bool reached = !v.scanStarted || m.offset < v.scanOffset;
         if (!seen && reached)
             out.Add(Warn::FillByte, "a 0xFF fill byte stands before the " + MarkerName(m.code) +

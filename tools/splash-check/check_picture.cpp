@@ -5,18 +5,16 @@
 namespace splash {
 
 // The decode first: the trace it fills is the decoder's side of the verdict.
-Report CheckPicture(std::span<const std::uint8_t> bytes, const std::string& path, DecoderRun& run,
-                    ScreenSize screen)
+Report CheckPicture(std::span<const std::uint8_t> bytes, const std::string& path, ScreenSize screen)
 {
     Report report;
     report.path = path;
     report.screen = screen;
-    run = RunDecoder(bytes);
-    report.decode = {run.result, run.width, run.height};
+    report.run = RunDecoder(bytes);
+    const DecoderRun& run = report.run;
     report.window = ModelSplashWindow(run.result, run.width, run.height, screen);
     report.structure = ReadJpegStructure(bytes);
-    report.view = run.view;
-    report.assessment = Assess(bytes, report.structure, report.view, run.result, screen);
+    report.assessment = Assess(bytes, report.structure, run.view, run.result, screen);
     return report;
 }
 

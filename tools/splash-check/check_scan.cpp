@@ -17,7 +17,8 @@ void CheckScanStart(const Facts& f, Findings& out)
         // where its search stopped: nothing at the end of the file, garbage
         // behind an early EOI.
         std::uint32_t fileSize = f.structure.fileSize;
-        bool decodesRest = (v.scanComponentCount == 1 || v.scanComponentCount == 3) && v.endOffset < fileSize;
+        const std::uint16_t components = v.state.scanComponentCount;
+        bool decodesRest = (components == 1 || components == 3) && v.endOffset < fileSize;
         std::string effect = decodesRest ? ", so no scan starts; the decoder decodes the " +
                                                std::to_string(fileSize - v.endOffset) +
                                                " bytes behind the end marker at offset " +
@@ -27,11 +28,11 @@ void CheckScanStart(const Facts& f, Findings& out)
         out.Add(decodesRest ? Warn::ScanNeverStartsNoise : Warn::ScanNeverStarts,
                 "the decoder starts a colour scan only after reading exactly two quantisation, two DC and two "
                 "AC tables from the file; it read " +
-                    std::to_string(v.quantTableCount) + ", " + std::to_string(v.dcTableCount) + " and " +
-                    std::to_string(v.acTableCount) + effect);
+                    std::to_string(v.state.quantTableCount) + ", " + std::to_string(v.state.dcTableCount) + " and " +
+                    std::to_string(v.state.acTableCount) + effect);
         return;
     }
-    if (v.scanComponentCount != 1 && v.scanComponentCount != 3)
+    if (v.state.scanComponentCount != 1 && v.state.scanComponentCount != 3)
         out.Add(Warn::ScanComponents, "the decoder's scan has no component count it can decode, so the splash is flat");
 }
 
@@ -64,24 +65,18 @@ void CheckRestarts(const Facts& f, Findings& out)
         return;
     const ScanInfo& scan = *f.firstScan;
     // The decoder's MCU: 8x8 grey; colour 8x8, 16x8 or 16x16 by the luma product.
-    std::uint32_t mcuW = 8, mcuH = 8;
-    if (v.scanComponentCount == 3 && v.ySamplingProduct == 2)
-        mcuW = 16;
-    if (v.scanComponentCount == 3 && v.ySamplingProduct == 4)
-        mcuW = mcuH = 16;
-    std::uint32_t perRow = (v.width + mcuW - 1) / mcuW;
-    std::uint32_t rows = (v.height + mcuH - 1) / mcuH;
+    const std::uint16_t product = v.state.scanComponentCount == 3 ? v.state.ySamplingProduct : 1;
+    const std::uint32_t mcuW = product == 2 || product == 4 ? 16 : 8;
+    const std::uint32_t mcuH = product == 4 ? 16 : 8;
+    std::uint32_t perRow = (v.state.frameWidth + mcuW - 1) / mcuW;
+    std::uint32_t rows = (v.state.frameHeight + mcuH - 1) / mcuH;
     std::uint32_t taken = v.restartInterval != 0 && rows > 0 ? rows - 1 : 0;
-    bool fine;
-    if (v.restartInterval == 0) {
-        fine = scan.restartCount == 0;
-    } else if (scan.restartCount != taken) {
-        fine = false;
-    } else if (scan.mcusCounted) {
-        fine = true;
+    // Counted MCUs show where each marker stands; otherwise the interval says.
+    bool fine = scan.restartCount == taken;
+    if (fine && scan.mcusCounted) {
         for (std::size_t k = 0; k < scan.restarts.size(); ++k)
             fine &= scan.restarts[k].afterMcus == (k + 1) * perRow;
-    } else {
+    } else if (fine && v.restartInterval != 0) {
         fine = taken == 0 || v.restartInterval == perRow;
     }
     if (scan.paddedRestarts > 0)

@@ -11,8 +11,7 @@ namespace {
 // The frame component a scan component names; null when there is none.
 const FrameComponent* FrameComponentOf(const FrameInfo& frame, std::uint8_t id)
 {
-    auto it = std::find_if(frame.components.begin(), frame.components.end(),
-                           [&](const FrameComponent& fc) { return fc.id == id; });
+    auto it = std::ranges::find(frame.components, id, &FrameComponent::id);
     return it != frame.components.end() ? &*it : nullptr;
 }
 
@@ -63,11 +62,11 @@ void CheckTableCounts(const Facts& f, Findings& out)
 // DHT and DQT segments the decoder met with its tables full.
 void CheckPassedOver(const Facts& f, Findings& out)
 {
-    for (const DecoderAction& act : f.decoder.actions) {
-        if (!act.parsed && act.code == 0xC4)
+    for (const JpegTraceMarker& act : f.decoder.actions) {
+        if (act.use == JpegMarkerUse::kPassedOver && act.code == 0xC4)
             out.Add(Warn::DhtPassedOver, "the DHT segment at offset " + Num(act.offset) +
                                              " comes after two DC and two AC tables and the decoder passes it over");
-        if (!act.parsed && act.code == 0xDB)
+        if (act.use == JpegMarkerUse::kPassedOver && act.code == 0xDB)
             out.Add(Warn::DqtPassedOver, "the DQT segment at offset " + Num(act.offset) +
                                              " comes after two quantisation tables and the decoder passes it over");
     }
@@ -106,9 +105,9 @@ void CheckTablesUsed(const Facts& f, Findings& out)
         if (fc == nullptr || c.id < 1 || c.id > 3)
             continue;
         bool luma = c.id == 1;
-        std::int64_t q = v.quant[DecoderTableIndex(luma ? v.yQuantSelector : v.chromaQuantSelector)];
-        std::int64_t dc = v.dc[DecoderTableIndex(luma ? v.yDcSelector : v.chromaDcSelector)];
-        std::int64_t ac = v.ac[DecoderTableIndex(luma ? v.yAcSelector : v.chromaAcSelector)];
+        std::int64_t q = v.quant[DecoderTableIndex(luma ? v.state.yQuantSelector : v.state.chromaQuantSelector)];
+        std::int64_t dc = v.dc[DecoderTableIndex(luma ? v.state.yDcSelector : v.state.chromaDcSelector)];
+        std::int64_t ac = v.ac[DecoderTableIndex(luma ? v.state.yAcSelector : v.state.chromaAcSelector)];
         if (luma && (q < 0 || dc < 0 || ac < 0)) {
             out.Add(Warn::NoTables, "the decoder has no luma tables for the scan, so the splash is flat");
             continue;

@@ -58,9 +58,5 @@ void CheckDecodeResult(const Facts& f, Findings& out);
 
 // Offsets are printed in decimal, as in the structure listing.
 inline std::string Num(std::uint32_t offset) { return std::to_string(offset); }
-inline std::string Size(unsigned width, unsigned height)
-{
-    return std::to_string(width) + "x" + std::to_string(height);
-}
 
 }  // namespace splash

@@ -2,42 +2,21 @@
 // and the fields it keeps in jpegState.
 #include "decoder_record.h"
 
-#include "jpeg/alloc.h"
+#include <algorithm>
+#include <iterator>
+
 #include "jpeg/decode_jpeg.h"
-#include "jpeg/jpeg_state.h"
-#include "jpeg/jpeg_trace.h"
 
 namespace splash {
 namespace {
 
-// The fields the decoder keeps after its marker loop.
-void TakeState(DecoderView& v)
-{
-    const JpegDecoderState& s = jpegState;
-    v.width = s.frameWidth;
-    v.height = s.frameHeight;
-    v.ySamplingProduct = s.ySamplingProduct;
-    v.yQuantSelector = s.yQuantSelector;
-    v.chromaQuantSelector = s.chromaQuantSelector;
-    v.quantTableCount = s.quantTableCount;
-    v.dcTableCount = s.dcTableCount;
-    v.acTableCount = s.acTableCount;
-    v.scanComponentCount = s.scanComponentCount;
-    v.yDcSelector = s.yDcSelector;
-    v.yAcSelector = s.yAcSelector;
-    v.chromaDcSelector = s.chromaDcSelector;
-    v.chromaAcSelector = s.chromaAcSelector;
-}
-
 // The markers the loop acted on or passed over, and the frame headers it took.
 void TakeMarkers(const JpegTrace& t, DecoderView& v)
 {
-    std::uint32_t stored = t.markerCount < kJpegTraceCapacity ? t.markerCount : kJpegTraceCapacity;
-    for (std::uint32_t i = 0; i < stored; ++i) {
-        const JpegTraceMarker& m = t.markers[i];
+    for (const JpegTraceMarker& m : std::span(t.markers, std::min(t.markerCount, kJpegTraceCapacity))) {
         if (m.use == JpegMarkerUse::kNoAction)
             continue;
-        v.actions.push_back({m.offset, m.code, m.use == JpegMarkerUse::kActedOn});
+        v.actions.push_back(m);
         if ((m.code == 0xC0 || m.code == 0xC1) && m.result == 1) {
             v.frameRead = true;
             v.frameOffset = m.offset;
@@ -48,9 +27,7 @@ void TakeMarkers(const JpegTrace& t, DecoderView& v)
 // The record each of the decoder's tables was last filled from.
 void TakeTables(const JpegTrace& t, DecoderView& v)
 {
-    std::uint32_t stored = t.tableCount < kJpegTraceCapacity ? t.tableCount : kJpegTraceCapacity;
-    for (std::uint32_t i = 0; i < stored; ++i) {
-        const JpegTraceTable& table = t.tables[i];
+    for (const JpegTraceTable& table : std::span(t.tables, std::min(t.tableCount, kJpegTraceCapacity))) {
         if (table.kind == 2 && table.index <= 1)
             v.quant[table.index] = table.offset;
         else if (table.kind != 2)
@@ -71,20 +48,13 @@ void TakeEnd(const JpegTrace& t, std::span<const std::uint8_t> bytes, DecoderVie
         return;
     }
     // Past the record's capacity: the nearest FF DA in front of the data.
-    for (std::uint32_t p = t.endOffset < bytes.size() ? t.endOffset : bytes.size(); p >= 2; --p)
-        if (bytes[p - 2] == 0xFF && bytes[p - 1] == 0xDA) {
-            v.scanOffset = p - 2;
-            return;
-        }
+    static const std::uint8_t kSos[] = {0xFF, 0xDA};
+    const auto front = bytes.first(std::min<std::size_t>(t.endOffset, bytes.size()));
+    const auto sos = std::find_end(front.begin(), front.end(), std::begin(kSos), std::end(kSos));
+    v.scanOffset = static_cast<std::uint32_t>(sos - front.begin());
 }
 
 }  // namespace
-
-// Pixel buffers come from the decoder's allocator.
-void FreeBlockDeleter::operator()(std::uint32_t* pixels) const
-{
-    FreeBlock(pixels);
-}
 
 // One decode from zeroed state; the pixels are owned by the result.
 DecoderRun RunDecoder(std::span<const std::uint8_t> bytes)
@@ -102,7 +72,7 @@ DecoderRun RunDecoder(std::span<const std::uint8_t> bytes)
     if (run.result == 1)
         run.pixels.reset(pixels);
     run.view.startsWithSoi = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8;
-    TakeState(run.view);
+    run.view.state = jpegState;
     TakeMarkers(*trace, run.view);
     TakeTables(*trace, run.view);
     TakeEnd(*trace, bytes, run.view);

@@ -8,29 +8,23 @@
 #include <span>
 #include <vector>
 
-namespace splash {
+#include "jpeg/alloc.h"
+#include "jpeg/jpeg_state.h"
+#include "jpeg/jpeg_trace.h"
 
-struct DecoderAction {
-    std::uint32_t offset;  // of the marker's 0xFF
-    std::uint8_t code;
-    bool parsed;           // false: seen but passed over (tables already full)
-};
+namespace splash {
 
 struct DecoderView {
     bool startsWithSoi = false;
-    std::vector<DecoderAction> actions;  // markers the decoder acts on or passes over, in order
+    std::vector<JpegTraceMarker> actions;  // the trace's markers acted on or passed over, in order
 
     bool frameRead = false;              // a frame header with 8-bit samples was taken
     std::uint32_t frameOffset = 0;       // the last one taken
-    std::uint16_t width = 0;
-    std::uint16_t height = 0;
-    std::uint16_t ySamplingProduct = 0;
-    std::uint16_t yQuantSelector = 0;
-    std::uint16_t chromaQuantSelector = 0;
+    // jpegState after the call: the frame's size and sampling, the table
+    // selectors and counts, the scan's component count (its data and pixels
+    // pointers are stale).
+    JpegDecoderState state{};
 
-    std::uint16_t quantTableCount = 0;
-    std::uint16_t dcTableCount = 0;
-    std::uint16_t acTableCount = 0;
     // Offset of the table record last read into each of the decoder's tables.
     std::int64_t quant[2] = {-1, -1};
     std::int64_t dc[2] = {-1, -1};
@@ -38,9 +32,6 @@ struct DecoderView {
 
     bool scanStarted = false;
     std::uint32_t scanOffset = 0;        // SOS that passed the start test
-    std::uint16_t scanComponentCount = 0;
-    std::uint16_t yDcSelector = 0, yAcSelector = 0;
-    std::uint16_t chromaDcSelector = 0, chromaAcSelector = 0;
     std::uint16_t restartInterval = 0;
     std::uint64_t endOffset = 0;         // where the search stopped; decoding goes on from here
 };
@@ -48,15 +39,12 @@ struct DecoderView {
 // Table a selector names: 0 -> 0, anything else -> 1.
 inline int DecoderTableIndex(std::uint16_t selector) { return selector != 0 ? 1 : 0; }
 
-struct FreeBlockDeleter {
-    void operator()(std::uint32_t* pixels) const;
-};
-
 struct DecoderRun {
     std::int32_t result = 0;  // DecodeJpeg's result
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    std::unique_ptr<std::uint32_t, FreeBlockDeleter> pixels;  // result 1: width x height 0xFFRRGGBB
+    // Result 1: width x height 0xFFRRGGBB, from the decoder's allocator.
+    std::unique_ptr<std::uint32_t, void (*)(void*)> pixels{nullptr, FreeBlock};
     DecoderView view;         // its header phase
 };
 

@@ -145,15 +145,15 @@ Json DecoderJson(const DecoderView& v)
 {
     return {{"frame_read", v.frameRead},
             {"frame_offset", Maybe(v.frameRead, v.frameOffset)},
-            {"width", v.width},
-            {"height", v.height},
-            {"luma_sampling_product", v.ySamplingProduct},
-            {"quant_tables_read", v.quantTableCount},
-            {"dc_tables_read", v.dcTableCount},
-            {"ac_tables_read", v.acTableCount},
+            {"width", v.state.frameWidth},
+            {"height", v.state.frameHeight},
+            {"luma_sampling_product", v.state.ySamplingProduct},
+            {"quant_tables_read", v.state.quantTableCount},
+            {"dc_tables_read", v.state.dcTableCount},
+            {"ac_tables_read", v.state.acTableCount},
             {"scan_started", v.scanStarted},
             {"scan_offset", Maybe(v.scanStarted, v.scanOffset)},
-            {"scan_components", v.scanComponentCount},
+            {"scan_components", v.state.scanComponentCount},
             {"restart_interval", v.restartInterval}};
 }
 
@@ -188,13 +188,13 @@ void PrintJson(std::ostream& out, const Report& r)
                    {"file", Text(r.path)},
                    {"file_size", r.structure.fileSize},
                    {"verdict", VerdictName(r.assessment.verdict)},
-                   {"verdict_line", VerdictLine(r.assessment, r.view)},
+                   {"verdict_line", VerdictLine(r.assessment, r.run.view)},
                    {"exit_status", r.assessment.verdict == Verdict::Ok ? 0 : 1},
-                   {"decode", {{"result", r.decode.result}, {"width", r.decode.width}, {"height", r.decode.height}}},
+                   {"decode", {{"result", r.run.result}, {"width", r.run.width}, {"height", r.run.height}}},
                    {"window", WindowJson(r.window, r.screen)},
                    {"warnings", warnings},
                    {"notes", notes},
-                   {"decoder", DecoderJson(r.view)},
+                   {"decoder", DecoderJson(r.run.view)},
                    {"structure", StructureJson(r.structure)}};
     out << report.dump(-1, ' ', true) << '\n';
 }

@@ -10,7 +10,7 @@
 #include "make_command.h"
 #include "preview.h"
 #include "report.h"
-#include "screen_picture.h"
+#include "splash_window.h"
 #include "warning_table.h"
 
 namespace {
@@ -126,6 +126,7 @@ std::string CodeList()
     return text + line + '\n';
 }
 
+// One line on stderr; 2, the exit status of a usage or I/O error.
 int Fail(const std::string& message)
 {
     std::cerr << "splash-check: " << message << '\n';
@@ -189,22 +190,19 @@ std::string ParseArguments(int argc, char** argv, Options& options)
             options.quiet = true;
         } else if (arg == "--json") {
             options.json = true;
-        } else if (arg == "-o") {
-            if (havePreview)
-                return "-o given twice";
-            options.preview = argv[++i];
-            havePreview = true;
-        } else if (arg == "--make") {
-            if (options.make)
-                return "--make given twice";
-            options.making.output = argv[++i];
-            options.make = true;
+        } else if (arg == "-o" || arg == "--make") {
+            bool& given = arg == "-o" ? havePreview : options.make;
+            std::string& name = arg == "-o" ? options.preview : options.making.output;
+            if (given)
+                return arg + " given twice";
+            name = argv[++i];
+            given = true;
         } else if (arg == "--screen" || arg == "--quality" || arg == "--background") {
             std::string error = ParseValue(arg, argv[++i], options.making);
             if (!error.empty())
                 return error;
-            haveMakeValue = haveMakeValue || arg != "--screen";
-            options.screenGiven = options.screenGiven || arg == "--screen";
+            bool& given = arg == "--screen" ? options.screenGiven : haveMakeValue;
+            given = true;
         } else if (arg == "--reencode") {
             options.making.reencode = true;
             haveMakeValue = true;
@@ -254,26 +252,22 @@ int main(int argc, char** argv)
     if (!error.empty())
         return Fail(error);
 
-    splash::DecoderRun run;
-    splash::Report report = splash::CheckPicture(bytes, options.picture, run, options.making.screen);
+    const splash::Report report = splash::CheckPicture(bytes, options.picture, options.making.screen);
+    const splash::DecoderRun& run = report.run;
     if (!options.preview.empty() && options.screenGiven) {
         const splash::ScreenSize screen = options.making.screen;
         std::vector<std::uint32_t> seen = splash::RenderScreen(report.window, run.pixels.get(), run.width, screen);
-        error = splash::WritePreview(options.preview, splash::PreviewFormatFor(options.preview), seen.data(),
-                                     screen.width, screen.height);
-        if (!error.empty())
-            return Fail(error);
-    } else if (!options.preview.empty() && run.result == 1) {
-        error = splash::WritePreview(options.preview, splash::PreviewFormatFor(options.preview), run.pixels.get(),
-                                     run.width, run.height);
-        if (!error.empty() && run.width != 0 && run.height != 0)
-            return Fail(error);
+        error = splash::WritePreview(options.preview, seen.data(), screen.width, screen.height);
+    } else if (!options.preview.empty() && run.result == 1 && run.width != 0 && run.height != 0) {
+        error = splash::WritePreview(options.preview, run.pixels.get(), run.width, run.height);
     }
+    if (!error.empty())
+        return Fail(error);
 
     if (options.json)
         splash::PrintJson(std::cout, report);
     else if (options.quiet)
-        std::cout << splash::VerdictLine(report.assessment, report.view) << '\n';
+        std::cout << splash::VerdictLine(report.assessment, report.run.view) << '\n';
     else
         splash::PrintText(std::cout, report);
     return report.assessment.verdict == splash::Verdict::Ok ? 0 : 1;

@@ -42,12 +42,6 @@ double Psnr(const std::uint32_t* pixels, const Picture& rgb)
     return sum == 0 ? INFINITY : 10 * std::log10(255.0 * 255.0 * 3 * double(count) / sum);
 }
 
-// "WxH".
-std::string Size(int width, int height)
-{
-    return std::to_string(width) + "x" + std::to_string(height);
-}
-
 // The picture fitted to the screen, with two columns and rows of background
 // on the right and bottom: the frame then covers those, and the client area
 // shows the whole artwork.
@@ -107,8 +101,8 @@ int WriteChecked(const MakeOptions& o, std::span<const std::uint8_t> bytes, cons
         error = ReadWholeFile(fresh, written);
     if (!error.empty())
         return 2;
-    DecoderRun run;
-    Report report = CheckPicture(written, o.output, run, o.screen);
+    const Report report = CheckPicture(written, o.output, o.screen);
+    const DecoderRun& run = report.run;
     if (prepared != nullptr && run.result == 1 && int(run.width) == prepared->width &&
         int(run.height) == prepared->height) {
         const double db = Psnr(run.pixels.get(), *prepared);
@@ -128,7 +122,7 @@ int WriteChecked(const MakeOptions& o, std::span<const std::uint8_t> bytes, cons
     } else {
         lines.push_back("not written: " + o.output + " is left as it was; the new picture is " + fresh);
     }
-    lines.push_back(VerdictLine(report.assessment, report.view));
+    lines.push_back(VerdictLine(report.assessment, report.run.view));
     return ok ? 0 : 1;
 }
 
@@ -138,8 +132,7 @@ bool ShowsAsIs(std::span<const std::uint8_t> bytes, const MakeOptions& o)
 {
     if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xD8)
         return false;
-    DecoderRun run;
-    Report report = CheckPicture(bytes, o.input, run, o.screen);
+    const Report report = CheckPicture(bytes, o.input, o.screen);
     return report.assessment.verdict == Verdict::Ok && report.window.shown &&
            VisiblePixels(report.window) == std::int64_t{report.window.clientWidth} * report.window.clientHeight;
 }

@@ -16,17 +16,12 @@ std::string Lower(std::string text)
     return text;
 }
 
-// ".jpg" or ".jpeg" as spelled in `path`, or empty.
+// ".jpg" or ".jpeg" as spelled in `path`, or empty; the name needs more than the extension.
 std::string JpegExtension(const std::string& path)
 {
-    for (std::size_t length : {4u, 5u}) {
-        if (path.size() > length) {
-            std::string tail = path.substr(path.size() - length);
-            if (Lower(tail) == ".jpg" || Lower(tail) == ".jpeg")
-                return tail;
-        }
-    }
-    return {};
+    const std::size_t dot = path.rfind('.');
+    const std::string extension = dot == std::string::npos || dot == 0 ? "" : path.substr(dot);
+    return Lower(extension) == ".jpg" || Lower(extension) == ".jpeg" ? extension : "";
 }
 
 // An existing file that does not start as a JPEG (FF D8 FF) is someone's work.

@@ -13,26 +13,18 @@
 
 namespace splash {
 
-struct DecodeOutcome {
-    std::int32_t result = 0;  // DecodeJpeg's result
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-};
-
 struct Report {
     std::string path;
-    DecodeOutcome decode;
+    DecoderRun run;  // the decode: result, size, pixels and header phase
     JpegStructure structure;
-    DecoderView view;
     Assessment assessment;
     ScreenSize screen;
     SplashWindow window;  // what the splash opens on `screen`
 };
 
-// Decodes `bytes` with the splash decoder (into `run`, with its pixels) and
-// judges the file as the player sees it on `screen`.
-Report CheckPicture(std::span<const std::uint8_t> bytes, const std::string& path, DecoderRun& run,
-                    ScreenSize screen = {});
+// Decodes `bytes` with the splash decoder and judges the file as the player
+// sees it on `screen`.
+Report CheckPicture(std::span<const std::uint8_t> bytes, const std::string& path, ScreenSize screen = {});
 
 // Human-readable report: decode line, structure, warnings, verdict line last.
 void PrintText(std::ostream& out, const Report& report);

@@ -1,10 +1,11 @@
 // The window the splash opens for a decode outcome on a given screen: where
 // it stands, which picture pixels its client area shows, what the screen
-// cuts off and how long the game waits.
+// cuts off, how long the game waits, and the screen drawn as the player sees it.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace splash {
 
@@ -24,6 +25,12 @@ struct SplashWindow {
     int waitMs = 0;            // 3000 until the timer, less after a click; 0 without a window
 };
 
+// "WxH", as every size is printed.
+inline std::string Size(std::int64_t width, std::int64_t height)
+{
+    return std::to_string(width) + "x" + std::to_string(height);
+}
+
 // result, width, height: DecodeJpeg's outcome.
 SplashWindow ModelSplashWindow(std::int32_t result, std::uint32_t width, std::uint32_t height, ScreenSize screen);
 
@@ -32,6 +39,16 @@ inline std::int64_t VisiblePixels(const SplashWindow& w)
 {
     return std::int64_t{w.visibleRight - w.visibleLeft} * (w.visibleBottom - w.visibleTop);
 }
+
+inline constexpr std::uint32_t kDesktopColour = 0xFF3A6EA5;  // any flat colour: the player's desktop varies
+inline constexpr std::uint32_t kFrameColour = 0xFF000000;    // the theme's; black in the classic one
+
+// screen.width x screen.height 0xFFRRGGBB pixels, top row first: the
+// desktop, the window's frame, and the client area with the picture pixels
+// it shows; everything clipped by the screen's edges. pixels: the decoded
+// picture, pictureWidth pixels a row (unused when no client area shows).
+std::vector<std::uint32_t> RenderScreen(const SplashWindow& window, const std::uint32_t* pixels,
+                                        std::uint32_t pictureWidth, ScreenSize screen);
 
 // One line for the text report, e.g. "window: 480x270 at (720,405) on 1920x1080, ...".
 std::string DescribeWindow(const SplashWindow& window, std::uint32_t pictureWidth, std::uint32_t pictureHeight,

@@ -1,27 +1,17 @@
 // The report for people: what the decoder returned, what the file holds,
 // the warnings with their fixes, and the verdict as the last line.
-#include <cstdio>
-
 #include "report.h"
 
 namespace splash {
 namespace {
-
-// "HxV".
-std::string Sampling(const FrameComponent& c)
-{
-    return std::to_string(c.h) + "x" + std::to_string(c.v);
-}
 
 // Markers, frame, tables, scans with their restarts, APP segments, comments, EOI.
 void PrintStructure(std::ostream& out, const JpegStructure& s)
 {
     out << "structure:\n";
     out << "  markers:";
-    for (std::size_t i = 0; i < s.markers.size() && i < 40; ++i) {
-        const MarkerRecord& m = s.markers[i];
-        out << ' ' << MarkerName(m.code) << '@' << m.offset;
-    }
+    for (std::size_t i = 0; i < s.markers.size() && i < 40; ++i)
+        out << ' ' << MarkerName(s.markers[i].code) << '@' << s.markers[i].offset;
     if (s.markerCount > 40)
         out << " ... (" << s.markerCount << " in all)";
     out << '\n';
@@ -31,7 +21,7 @@ void PrintStructure(std::ostream& out, const JpegStructure& s)
             << (f.arithmetic ? " arithmetic" : " huffman") << (f.hierarchical ? " hierarchical" : "") << ", "
             << int(f.precision) << "-bit, " << f.width << 'x' << f.height << ", components";
         for (const FrameComponent& c : f.components)
-            out << " [id " << int(c.id) << ' ' << Sampling(c) << " q" << int(c.quantSelector) << ']';
+            out << " [id " << int(c.id) << ' ' << Size(c.h, c.v) << " q" << int(c.quantSelector) << ']';
         out << '\n';
     } else {
         out << "  frame: none\n";
@@ -84,14 +74,14 @@ void PrintStructure(std::ostream& out, const JpegStructure& s)
 void PrintText(std::ostream& out, const Report& r)
 {
     out << "file: " << r.path << " (" << r.structure.fileSize << " bytes)\n";
-    out << "decode: result " << r.decode.result << ", " << r.decode.width << " x " << r.decode.height << '\n';
-    out << DescribeWindow(r.window, r.decode.width, r.decode.height, r.screen) << '\n';
+    out << "decode: result " << r.run.result << ", " << r.run.width << " x " << r.run.height << '\n';
+    out << DescribeWindow(r.window, r.run.width, r.run.height, r.screen) << '\n';
     PrintStructure(out, r.structure);
     for (const std::string& note : r.assessment.notes)
         out << "note: " << note << '\n';
     for (const Warning& w : r.assessment.warnings)
         out << "warning [" << w.code << "]: " << w.message << ".\n  fix: " << w.fix << ".\n";
-    out << VerdictLine(r.assessment, r.view) << '\n';
+    out << VerdictLine(r.assessment, r.run.view) << '\n';
 }
 
 }  // namespace splash

@@ -52,13 +52,8 @@ Assessment Assess(std::span<const std::uint8_t> bytes, const JpegStructure& s, c
 // The JSON name of a verdict.
 const char* VerdictName(Verdict verdict)
 {
-    switch (verdict) {
-    case Verdict::Ok: return "ok";
-    case Verdict::Wrong: return "wrong";
-    case Verdict::Blank: return "blank";
-    case Verdict::None: return "none";
-    }
-    return "none";
+    static const char* const kNames[] = {"ok", "wrong", "blank", "none"};  // in the order of Verdict
+    return kNames[static_cast<int>(verdict)];
 }
 
 // The last line of the report.
@@ -67,15 +62,15 @@ std::string VerdictLine(const Assessment& a, const DecoderView& view)
     std::string count = std::to_string(a.warnings.size()) + (a.warnings.size() == 1 ? " problem" : " problems");
     switch (a.verdict) {
     case Verdict::Ok: {
-        std::string kind = view.scanComponentCount == 1 ? "grey"
-                           : view.ySamplingProduct == 4 ? "colour 4:2:0"
-                           : view.ySamplingProduct == 2 ? "colour 4:2:2"
+        std::string kind = view.state.scanComponentCount == 1 ? "grey"
+                           : view.state.ySamplingProduct == 4 ? "colour 4:2:0"
+                           : view.state.ySamplingProduct == 2 ? "colour 4:2:2"
                                                         : "colour 4:4:4";
-        return "OK: shows as encoded (" + Size(view.width, view.height) + ", " + kind + ")";
+        return "OK: shows as encoded (" + Size(view.state.frameWidth, view.state.frameHeight) + ", " + kind + ")";
     }
     case Verdict::Wrong: return "WRONG: the splash will not look like the picture (" + count + ")";
     case Verdict::Blank:
-        if (view.width == 0 || view.height == 0)
+        if (view.state.frameWidth == 0 || view.state.frameHeight == 0)
             return "BLANK: the splash will be a one-pixel window for 3 s, with no picture (" + count + ")";
         return "BLANK: the splash will show a flat, empty picture (" + count + ")";
     case Verdict::None: return "NO SPLASH: the picture will not show at all (" + count + ")";

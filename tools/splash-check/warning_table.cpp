@@ -9,6 +9,8 @@ namespace {
 constexpr const char* kResave = "re-save the picture with a standard encoder (cjpeg, ImageMagick, Pillow)";
 constexpr const char* kSampling = "use 4:2:0 (2x2), 4:2:2 (2x1) or 4:4:4 (1x1) chroma subsampling";
 constexpr const char* kStrip = "strip embedded thumbnails and metadata (exiftool -all= prelude.jpg)";
+constexpr const char* kTwoPairs = "use two quantisation tables and two Huffman table pairs (luma, chroma), the "
+                                  "default of libjpeg, cjpeg, ImageMagick and Pillow";
 constexpr const char* kNoFill =
     "re-save the file with a standard encoder (cjpeg, ImageMagick, Pillow) so no fill bytes stand before markers";
 
@@ -61,12 +63,9 @@ constexpr WarningKind kKinds[] = {
      "write a complete JPEG file with its DQT and DHT tables before the scan "
      "(re-save it with cjpeg, ImageMagick or Pillow)"},
     {Warn::NoScan, "no-scan", B, "no scan", "export the picture again"},
-    {Warn::ScanNeverStarts, "scan-never-starts", B, "a colour scan needs exactly two tables of each kind",
-     "use two quantisation tables and two Huffman table pairs (luma, chroma), the default of "
-     "libjpeg, cjpeg, ImageMagick and Pillow"},
+    {Warn::ScanNeverStarts, "scan-never-starts", B, "a colour scan needs exactly two tables of each kind", kTwoPairs},
     {Warn::ScanNeverStartsNoise, "scan-never-starts", W, "a colour scan needs exactly two tables of each kind",
-     "use two quantisation tables and two Huffman table pairs (luma, chroma), the default of "
-     "libjpeg, cjpeg, ImageMagick and Pillow"},
+     kTwoPairs},
     {Warn::ScanComponents, "scan-components", B, "no component count the decoder decodes",
      "save in YCbCr colour or greyscale"},
     {Warn::OtherScan, "other-scan", W, "another scan decoded", kStrip},
