@@ -77,30 +77,22 @@ void Butterfly(const std::int32_t p[8], std::int32_t o[8])
     std::copy(out, out + 8, o);
 }
 
-// One block of quantised coefficients (natural order) to 64 samples.
+// One block of quantised coefficients (natural order) to 64 samples; a
+// column or row whose AC terms are 0 comes out flat with no shortcut.
 void InverseTransform(const JCOEF* c, const std::int32_t* q, std::uint8_t* samples)
 {
     std::int32_t w[64];
     for (int col = 0; col < 8; ++col) {
         std::int32_t p[8], o[8];
-        bool acZero = true;
-        for (int r = 0; r < 8; ++r) {
+        for (int r = 0; r < 8; ++r)
             p[r] = c[8 * r + col] * q[8 * r + col];
-            acZero = acZero && (r == 0 || c[8 * r + col] == 0);
-        }
-        if (acZero)
-            std::fill(o, o + 8, p[0]);
-        else
-            Butterfly(p, o);
+        Butterfly(p, o);
         for (int r = 0; r < 8; ++r)
             w[8 * r + col] = Truncate16(o[r]);
     }
     for (int r = 0; r < 8; ++r) {
         std::int32_t o[8];
-        if (std::all_of(w + 8 * r + 1, w + 8 * r + 8, [](std::int32_t v) { return v == 0; }))
-            std::fill(o, o + 8, w[8 * r]);
-        else
-            Butterfly(w + 8 * r, o);
+        Butterfly(w + 8 * r, o);
         for (int col = 0; col < 8; ++col)
             samples[8 * r + col] = Clamp((o[col] >> 5) + 128);
     }
