@@ -20,20 +20,9 @@ import subprocess
 import sys
 import tempfile
 
-from PIL import Image, ImageChops, ImageDraw
+from PIL import Image, ImageChops
 
 SCREEN = (1024, 768)
-
-
-def artwork(path):
-    """A full-screen artwork with detail in every corner, for --make."""
-    image = Image.new("RGB", SCREEN, (30, 90, 160))
-    draw = ImageDraw.Draw(image)
-    for i in range(0, SCREEN[0], 64):
-        draw.rectangle([i, 0, i + 31, SCREEN[1] - 1], fill=(200, 60 + i // 8, 40))
-    draw.rectangle([0, 0, 15, 15], fill=(255, 255, 0))
-    draw.rectangle([SCREEN[0] - 16, SCREEN[1] - 16, SCREEN[0] - 1, SCREEN[1] - 1], fill=(0, 255, 255))
-    image.save(path)
 
 
 def read_xwd(path):
@@ -140,9 +129,8 @@ def main():
     pictures, work, check, probe, runner = args[0], os.path.abspath(args[1]), args[2], args[3], args[5:]
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
-    artwork(os.path.join(work, "artwork.png"))
-    made = os.path.join(work, "made.jpg")
-    subprocess.run(runner + [check, "--make", windows_path(made), windows_path(os.path.join(work, "artwork.png")),
+    made = os.path.join(work, "made.jpg")  # large.jpg fitted to the screen
+    subprocess.run(runner + [check, "--make", windows_path(made), windows_path(os.path.join(pictures, "large.jpg")),
                              "--screen", "%dx%d" % SCREEN, "--quiet"], check=True, capture_output=True, timeout=300)
     pattern = os.path.join(pictures, "pattern.jpg")
     table = [("fits", pattern, "hold"), ("left alone", pattern, "watch"), ("clicked", pattern, "click 500"),
