@@ -34,6 +34,7 @@ TEST(JpegTrace, RecordsTheMarkersTablesAndEndOfAHandBuiltStream)
         {StreamBuilder().Dqt({FlatQuant(0, 3)}).bytes(), kPassed, -1, 0},
         {StreamBuilder().Dht({TestDcTable(0)}).bytes(), kPassed, -1, 0},
         {{0xFF, 0xC8}, kNone, -1, 0},
+        {StreamBuilder().Sof(0xC1, 8, 8, {{1, 0x11, 0}}, 12).bytes(), kActed, 0, 3},  // refused: 12-bit samples
         {StreamBuilder().Sof0(8, 8, {{1, 0x11, 0}, {2, 0x11, 1}, {3, 0x11, 1}}).bytes(), kActed, 1, 0},
         {StreamBuilder().Dri(7).bytes(), kActed, -1, 4},
         {StreamBuilder().Sos({{1, 0x00}, {2, 0x11}, {3, 0x11}}).bytes(), kActed, 1, 0},
