@@ -317,9 +317,9 @@ std::vector<Row> Rows()
     const std::vector<std::vector<int>> threeRows = {{140}, {150}, {160}};
     Bytes zeroAt10(64, 255);  // quantisers, zig-zag position 10 being (4,0)
     zeroAt10[10] = 0;
-    HuffmanDefinition dcTo16 = TestDcTable(0);  // categories 0..11, then 16
-    dcTo16.counts[3] = 13;
-    dcTo16.symbols.push_back(16);
+    HuffmanDefinition dcTo32 = TestDcTable(0);  // categories 0..11, then 16 and 32
+    dcTo32.counts[3] = 14;
+    dcTo32.symbols.insert(dcTo32.symbols.end(), {16, 32});
 
     return {
         // The start of the stream (shorter prefixes: the truncation test).
@@ -373,8 +373,8 @@ std::vector<Row> Rows()
          1, 8, 8, Flat(g150)},
         {"a table of more than 256 codes leaves the table behind it alone",  // DC 1's code 0000: category 0
          Stream(quant1 + Dht({TestDcTable(1)}) + Dht({TableOf300Codes(8), TestAcTable(0)}), kGreyFrame, {{1, 0x10}},
-                Data([](auto& b, auto&) { b.Block(0); })),
-         1, 8, 8, Flat(g128)},
+                Data([](auto& b, auto&) { b.Block(0); b.Block(176); }), 16),
+         1, 16, 8, Levels({{128, 150}})},
         {"entries that a shorter definition left behind still match",  // 1001: 9 as before; 00: 5
          Stream(quant1 + huffman0 + Dht({{0x00, {0, 1}, {5}}}), kGreyFrame, kGreyScan,
                 Data([](auto& b, auto& bits) {
@@ -412,14 +412,15 @@ std::vector<Row> Rows()
         {"a fresh decoder has no tables", tableless, 1, 16, 8, Flat(g128)},
 
         // Entropy-coded data. Under a quantiser of 8 a flat block's sample is its DC + 128.
-        {"DC differences are magnitude bits read as signed values, summed",  // code 1100: 16 bits
-         Stream(Dqt({FlatQuant(0, 8)}) + Dht({dcTo16, TestAcTable(0)}), kGreyFrame, kGreyScan,
+        {"DC differences are magnitude bits read as signed values, summed",  // 1100, 1101: 16 and 32 bits
+         Stream(Dqt({FlatQuant(0, 8)}) + Dht({dcTo32, TestAcTable(0)}), kGreyFrame, kGreyScan,
                 Data([](auto& b, auto& bits) {
                     for (int d : {1, -1, -4, 4, 100, -27, -1023, 1023})
                         b.Block(d);
                     bits.Put(0b1100, 4); bits.Put(1, 16); b.AcSymbol(0x00);
-                }), 72),
-         1, 72, 8, Levels({{129, 128, 124, 128, 228, 201, 0, 201, 202}})},
+                    bits.Put(0b1101, 4); bits.Put(1u << 30, 32); b.AcSymbol(0x00);  // 2^30 - 2^32 + 1 in 16 bits: 1
+                }), 80),
+         1, 80, 8, Levels({{129, 128, 124, 128, 228, 201, 0, 201, 202, 203}})},
         {"an unknown DC code keeps the predictor and gives the block DC 0",
          Picture(24, 8, 0, Data([](auto& b, auto& bits) {
              b.Block(176); bits.Put(0xFFFF, 16); b.AcSymbol(0x00); b.Block(-480); })),
@@ -478,6 +479,10 @@ std::vector<Row> Rows()
          Picture(16, 8, 0, Data([](auto& b, auto& bits) {
              b.Block(176); bits.Put(0b1110, 4); bits.Marker(0xD0); bits.Put(0x0F, 16); })),
          1, 16, 8, Levels({{150, 128}})},
+        {"codes running across stuffed 0xFF bytes pass over each stuffed 0x00",  // 111: DC 0, EOB
+         Stream(quant1 + Dht({{0x00, {2}, {8, 0}}, {0x10, {1, 2}, {0x01, 0x02, 0x00}}}), kGreyFrame, kGreyScan,
+                Data([](auto&, auto& bits) { for (int i = 0; i < 15; ++i) bits.Put(0b111, 3); }), 120),
+         1, 120, 8, Flat(g128)},
         {"scan data of nothing but 0xFF bytes sets no coefficient",  // each pair is one 0xFF data byte
          Picture(16, 8, 0, Bytes(4096, 0xFF)), 1, 16, 8, Flat(g128)},
         {"a restart marker inside a row leaves the blocks behind it at their predictor",  // met behind the fill bits

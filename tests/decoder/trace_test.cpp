@@ -28,11 +28,13 @@ TEST(JpegTrace, RecordsTheMarkersTablesAndEndOfAHandBuiltStream)
         // Length word and 12 bytes read; behind it codes outside 0xC0..0xE0 and a fill byte are no markers.
         {StreamBuilder().Segment(0xE0, {'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0})
              .Add({0xFF, 0xE1, 0xFF, 0xFF, 0xBF}).bytes(), kActed, -1, 14},
+        {StreamBuilder().Dqt({{0x10, Bytes(128, 1)}}).bytes(), kActed, 0, 3},  // refused at its 16-bit table
         {StreamBuilder().Dqt(quant).bytes(), kActed, 1, 0},
         {StreamBuilder().Dht(huffman).bytes(), kActed, 1, 0},
         {StreamBuilder().Dqt({FlatQuant(0, 3)}).bytes(), kPassed, -1, 0},
         {StreamBuilder().Dht({TestDcTable(0)}).bytes(), kPassed, -1, 0},
         {{0xFF, 0xC8}, kNone, -1, 0},
+        {StreamBuilder().Sof(0xC1, 8, 8, {{1, 0x11, 0}}, 12).bytes(), kActed, 0, 3},  // refused: 12-bit samples
         {StreamBuilder().Sof0(8, 8, {{1, 0x11, 0}, {2, 0x11, 1}, {3, 0x11, 1}}).bytes(), kActed, 1, 0},
         {StreamBuilder().Dri(7).bytes(), kActed, -1, 4},
         {StreamBuilder().Sos({{1, 0x00}, {2, 0x11}, {3, 0x11}}).bytes(), kActed, 1, 0},
@@ -47,9 +49,9 @@ TEST(JpegTrace, RecordsTheMarkersTablesAndEndOfAHandBuiltStream)
             {at, static_cast<std::uint32_t>(at + 2 + read), p.bytes[1], p.use, static_cast<std::int8_t>(p.result)});
         stream.insert(stream.end(), p.bytes.begin(), p.bytes.end());
     }
-    for (std::uint32_t i = 0, at = markers[1].offset + 4; i < 2; ++i, at += 65)
+    for (std::uint32_t i = 0, at = markers[2].offset + 4; i < 2; ++i, at += 65)
         tables.push_back({at, 2, static_cast<std::uint8_t>(i)});
-    std::uint32_t at = markers[2].offset + 4;
+    std::uint32_t at = markers[3].offset + 4;
     for (const HuffmanDefinition& t : huffman) {
         tables.push_back(
             {at, static_cast<std::uint8_t>(t.classAndIndex >> 4), static_cast<std::uint8_t>(t.classAndIndex & 15)});

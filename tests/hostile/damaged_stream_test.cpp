@@ -40,17 +40,11 @@ Bytes ColourPicture()
     return Picture(48, 32, 0x21, blocks.Finish(), 1);
 }
 
-// The scan's entropy-coded data starts behind the SOS segment.
-std::size_t ScanDataOffset(const Bytes& stream)
+// The offset behind the first segment of marker FF `code`.
+std::size_t SegmentEnd(const Bytes& stream, std::uint8_t code)
 {
-    std::size_t sos = MarkerOffsets(stream, 0xDA, 0xDA).front();
-    return sos + 2 + (stream[sos + 2] << 8 | stream[sos + 3]);
-}
-
-std::size_t FrameHeaderEnd(const Bytes& stream)
-{
-    std::size_t sof = MarkerOffsets(stream, 0xC0, 0xC0).front();
-    return sof + 2 + (stream[sof + 2] << 8 | stream[sof + 3]);
+    std::size_t at = MarkerOffsets(stream, code, code).front();
+    return at + 2 + (stream[at + 2] << 8 | stream[at + 3]);
 }
 
 TEST(Truncation, EveryPrefixDecodesWithinItsPromises)
@@ -62,9 +56,9 @@ TEST(Truncation, EveryPrefixDecodesWithinItsPromises)
     ASSERT_EQ(whole.height, 32u);
 
     // Behind the restart marker that follows MCU row r, rows 0..r are complete.
-    const std::vector<std::size_t> restarts = MarkerOffsets(full, 0xD0, 0xD7, ScanDataOffset(full));
+    const std::vector<std::size_t> restarts = MarkerOffsets(full, 0xD0, 0xD7, SegmentEnd(full, 0xDA));
     ASSERT_EQ(restarts.size(), 3u);
-    const std::size_t frameEnd = FrameHeaderEnd(full);
+    const std::size_t frameEnd = SegmentEnd(full, 0xC0);
 
     for (std::size_t cut = 0; cut <= full.size(); ++cut) {
         SCOPED_TRACE(testing::Message() << "first " << cut << " bytes");

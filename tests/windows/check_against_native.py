@@ -44,27 +44,24 @@ def digest(path):
         return hashlib.sha256(f.read()).hexdigest()
 
 
+def outputs(command, picture, stem, path):
+    """Runs with --json -o STEM.ppm and with -o STEM.png, paths as `path` spells them; the previews' digests."""
+    ppm, png = stem + ".ppm", stem + ".png"
+    for stale in (ppm, png):
+        if os.path.exists(stale):
+            os.remove(stale)
+    json_run = run(command + [path(picture), "--json", "-o", path(ppm)])
+    text_run = run(command + [path(picture), "-o", path(png)])
+    return json_run, text_run, digest(ppm), digest(png)
+
+
 def compare(native, exe, pictures, work, name, style):
     """Differences for one picture, as a list of lines."""
     picture = os.path.join(pictures, name)
     problems = []
-    outputs = {}
-    for side in ("native", "exe"):
-        for extension in ("ppm", "png"):
-            path = os.path.join(work, f"{side}-{name}.{extension}")
-            if os.path.exists(path):
-                os.remove(path)
-    for side in ("native", "exe"):
-        ppm = os.path.join(work, f"{side}-{name}.ppm")
-        png = os.path.join(work, f"{side}-{name}.png")
-        if side == "native":
-            json_run = run([native, picture, "--json", "-o", ppm])
-            text_run = run([native, picture, "-o", png])
-        else:
-            json_run = run(exe + [windows_path(picture, style), "--json", "-o", windows_path(ppm, style)])
-            text_run = run(exe + [windows_path(picture, style), "-o", windows_path(png, style)])
-        outputs[side] = (json_run, text_run, digest(ppm), digest(png))
-    (njson, ntext, nppm, npng), (wjson, wtext, wppm, wpng) = outputs["native"], outputs["exe"]
+    njson, ntext, nppm, npng = outputs([native], picture, os.path.join(work, f"native-{name}"), lambda p: p)
+    wjson, wtext, wppm, wpng = outputs(exe, picture, os.path.join(work, f"exe-{name}"),
+                                       lambda p: windows_path(p, style))
     if njson[0] != wjson[0] or ntext[0] != wtext[0]:
         problems.append(f"exit status: native {njson[0]}/{ntext[0]}, exe {wjson[0]}/{wtext[0]}")
     if njson[0] == 2:
@@ -93,7 +90,7 @@ def main():
     exe = sys.argv[5:]
     if not os.access(native, os.X_OK):
         sys.exit(f"check_against_native: no native splash-check at {native}; "
-                 "build the native preset first (cmake --preset native && cmake --build --preset native)")
+                 "(the native_splash_check step of this build writes it)")
     os.makedirs(work, exist_ok=True)
     os.chdir(os.path.dirname(os.path.abspath(pictures)))
     failures = 0

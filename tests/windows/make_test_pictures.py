@@ -7,7 +7,7 @@ Writes the pictures of the Windows tests:
   large.jpg     1280x960, 4:2:0: larger than the tests' 1024x768 screen
   not-jpeg.jpg  a PNG file under a JPEG name
   progressive.jpg, grey.jpg  the pattern, progressive 4:2:2 and greyscale
-The loader and window tests compare what they show with the decoder's own pixels.
+The window test holds what the splash shows to splash-check's drawing of it.
 """
 import os
 import sys

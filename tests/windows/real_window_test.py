@@ -1,14 +1,16 @@
 #!/usr/bin/python3
 """usage: real_window_test.py PICTURES_DIR WORK_DIR CHECK.exe PROBE.exe -- RUNNER...
 
-Holds splash-check's window to the real one: for each picture of a table,
-splash-check.exe --screen --json -o says where the window stands and draws
-the screen; window_probe.exe (under RUNNER, e.g. cmake/wine-run.sh
-BUILD_DIR) runs splash.dll on the same picture as prelude.jpg, reports the
-window system's rectangle and holds the window up while xwd takes the X
-screen. The rectangles must be equal and the client area's pixels on the
-screen must equal the drawn screen's; the frame, whose colour is the
-theme's, is left out. Prints "N passed, N failed".
+The real splash against splash-check's model of it: for each picture of a
+table, splash-check.exe --screen --json -o says where the window stands and
+draws the screen; window_probe.exe (under RUNNER, e.g. cmake/wine-run.sh
+BUILD_DIR) runs splash.dll on the same picture as prelude.jpg and reports the
+window system's rectangle, client area and styles, and when the window
+showed, was clicked and went. Held up, the window is taken from the X screen
+by xwd: the rectangles must be equal and the client area's pixels on the
+screen must equal the drawn screen's (the frame, whose colour is the theme's,
+left out). Left alone it must stay about 3000 ms; clicked, close at once.
+Prints "N passed, N failed".
 """
 import json
 import os
@@ -18,20 +20,9 @@ import subprocess
 import sys
 import tempfile
 
-from PIL import Image, ImageChops, ImageDraw
+from PIL import Image, ImageChops
 
 SCREEN = (1024, 768)
-
-
-def artwork(path):
-    """A full-screen artwork with detail in every corner, for --make."""
-    image = Image.new("RGB", SCREEN, (30, 90, 160))
-    draw = ImageDraw.Draw(image)
-    for i in range(0, SCREEN[0], 64):
-        draw.rectangle([i, 0, i + 31, SCREEN[1] - 1], fill=(200, 60 + i // 8, 40))
-    draw.rectangle([0, 0, 15, 15], fill=(255, 255, 0))
-    draw.rectangle([SCREEN[0] - 16, SCREEN[1] - 16, SCREEN[0] - 1, SCREEN[1] - 1], fill=(0, 255, 255))
-    image.save(path)
 
 
 def read_xwd(path):
@@ -61,48 +52,74 @@ def checker_window(runner, check, folder):
     return json.loads(done.stdout)["window"]
 
 
-def real_window(runner, probe, folder):
-    """(rectangle or None, screenshot) of the splash under the probe."""
+def real_window(runner, probe, folder, mode):
+    """(window report or None, timing report, screenshot or None) of the splash under the probe."""
     display_file = os.path.join(folder, "display")
     env = dict(os.environ, WINE_RUN_DISPLAY_FILE=display_file, WINE_RUN_SCREEN="%dx%dx24" % SCREEN)
-    process = subprocess.Popen(runner + [probe], cwd=folder, env=env, stdout=subprocess.PIPE, text=True)
+    process = subprocess.Popen(runner + [probe] + mode.split(), cwd=folder, env=env, stdout=subprocess.PIPE,
+                               text=True)
     try:
-        line = process.stdout.readline().strip()
-        rect, shot = None, None
-        if line.startswith("window "):
-            rect = tuple(int(v) for v in line.split()[1:])
+        first = process.stdout.readline().split()
+        window, shot = None, None
+        if first[:1] == ["window"] and mode == "hold":
             with open(display_file) as f:
                 display = f.read().strip()
             xwd = os.path.join(folder, "screen.xwd")
             subprocess.run(["xwd", "-root", "-silent", "-display", display, "-out", xwd], check=True, timeout=60)
             shot = read_xwd(xwd)
-        elif line != "no window":
-            raise RuntimeError(f"probe said {line!r}")
     finally:
         open(os.path.join(folder, "go"), "w").close()
         rest = process.communicate(timeout=120)[0]
-    if process.returncode != 0:
-        raise RuntimeError(f"probe exit {process.returncode}: {rest.strip()}")
-    return rect, shot
+    last = (rest.strip().splitlines() or [" ".join(first)])[-1].split()
+    if process.returncode != 0 or last[:1] != ["returned"]:
+        raise RuntimeError(f"probe exit {process.returncode}: {' '.join(first)} {rest.strip()}")
+    if first[:1] == ["window"]:
+        window = [int(v) for v in first[1:]]
+    return window, dict(zip(("result", "returned", "shown", "clicked", "gone"), map(int, last[1:]))), shot
 
 
-def compare(model, rect, shot, drawn):
+def check_style(window):
+    """A captionless popup without owner whose thin border takes one pixel on each side."""
+    left, top, right, bottom, client_width, client_height, style, extended, owned = window
+    problems = []
+    if (client_width, client_height) != (max(right - left - 2, 0), max(bottom - top - 2, 0)):
+        problems.append(f"client area {client_width}x{client_height} in a window of {right - left}x{bottom - top}")
+    if style & 0x80000000 == 0 or style & 0x00C00000 != 0x00800000 or style & 0x400C0000:
+        problems.append(f"style {style:#x}: not a popup with a thin border alone")
+    if extended & 0x88 or owned:
+        problems.append(f"extended style {extended:#x}, owner {owned}: a tool, topmost or owned window")
+    return problems
+
+
+def check_times(mode, t):
+    """The call's result, how long the window stayed up and how soon the call returned."""
+    problems = [] if t["result"] == 1 else [f"mainDLLInit returned {t['result']}"]
+    if mode == "watch" and t["shown"] >= 0 and not 2700 <= t["gone"] - t["shown"] <= 4500:
+        problems.append(f"shown for {t['gone'] - t['shown']} ms, not about 3000")
+    if mode.startswith("click") and (t["clicked"] < 0 or t["gone"] - t["clicked"] > 700):
+        problems.append(f"clicked at {t['clicked']} ms, gone at {t['gone']} ms: the click did not close it")
+    if mode != "hold" and t["shown"] >= 0 and t["returned"] - t["gone"] > 500:
+        problems.append(f"returned {t['returned'] - t['gone']} ms after the window went")
+    return problems
+
+
+def compare(model, window, shot, drawn):
     """Differences between splash-check's window and the real one, as a list."""
     if not model["shown"]:
-        return [] if rect is None else [f"a window opened at {rect}; splash-check says none"]
-    if rect is None:
+        return [] if window is None else [f"a window opened at {window[:4]}; splash-check says none"]
+    if window is None:
         return ["no window opened; splash-check says one does"]
-    expected = (model["left"], model["top"], model["left"] + model["width"], model["top"] + model["height"])
-    if rect != expected:
-        return [f"window {rect}, splash-check says {expected}"]
+    expected = [model["left"], model["top"], model["left"] + model["width"], model["top"] + model["height"]]
+    if window[:4] != expected:
+        return [f"window {window[:4]}, splash-check says {expected}"]
     v = model["visible"]
-    if v["right"] == v["left"] or v["bottom"] == v["top"]:
-        return []
+    if shot is None or v["right"] == v["left"] or v["bottom"] == v["top"]:
+        return check_style(window)
     x, y = model["left"] + 1, model["top"] + 1
     box = (x + v["left"], y + v["top"], x + v["right"], y + v["bottom"])
     diff = ImageChops.difference(shot.crop(box), drawn.convert("RGB").crop(box))
     differing = sum(1 for p in diff.getdata() if p != (0, 0, 0))
-    return [f"{differing} of the client area's pixels differ from --screen's"] if differing else []
+    return check_style(window) + ([f"{differing} of the client area's pixels differ from --screen's"] if differing else [])
 
 
 def main():
@@ -112,22 +129,24 @@ def main():
     pictures, work, check, probe, runner = args[0], os.path.abspath(args[1]), args[2], args[3], args[5:]
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
-    artwork(os.path.join(work, "artwork.png"))
-    made = os.path.join(work, "made.jpg")
-    subprocess.run(runner + [check, "--make", windows_path(made), windows_path(os.path.join(work, "artwork.png")),
+    made = os.path.join(work, "made.jpg")  # large.jpg fitted to the screen
+    subprocess.run(runner + [check, "--make", windows_path(made), windows_path(os.path.join(pictures, "large.jpg")),
                              "--screen", "%dx%d" % SCREEN, "--quiet"], check=True, capture_output=True, timeout=300)
-    table = [("fits", os.path.join(pictures, "pattern.jpg")), ("larger than the screen", os.path.join(pictures, "large.jpg")),
-             ("0x0 (progressive)", os.path.join(pictures, "progressive.jpg")),
-             ("not a JPEG", os.path.join(pictures, "not-jpeg.jpg")), ("made by --make", made)]
+    pattern = os.path.join(pictures, "pattern.jpg")
+    table = [("fits", pattern, "hold"), ("left alone", pattern, "watch"), ("clicked", pattern, "click 500"),
+             ("larger than the screen", os.path.join(pictures, "large.jpg"), "hold"),
+             ("0x0 (progressive)", os.path.join(pictures, "progressive.jpg"), "watch"),
+             ("not a JPEG", os.path.join(pictures, "not-jpeg.jpg"), "watch"), ("made by --make", made, "hold")]
     failures = 0
-    for i, (name, picture) in enumerate(table):
+    for i, (name, picture, mode) in enumerate(table):
         folder = os.path.join(work, str(i))
         os.makedirs(folder)
         shutil.copy(picture, os.path.join(folder, "prelude.jpg"))
         try:
             model = checker_window(runner, check, folder)
-            rect, shot = real_window(runner, probe, folder)
-            problems = compare(model, rect, shot, Image.open(os.path.join(folder, "screen.ppm")))
+            window, times, shot = real_window(runner, probe, folder, mode)
+            problems = compare(model, window, shot, Image.open(os.path.join(folder, "screen.ppm")))
+            problems += check_times(mode, times)
         except (RuntimeError, ValueError, OSError, subprocess.SubprocessError) as error:
             problems = [str(error)]
         for problem in problems:

@@ -1,5 +1,5 @@
 // Start-up logic: HostFileName and the picture path (the name as stored on
-// disk: check_host_name.sh; the entry point: the splash window tests, whose
+// disk: check_host_name.sh; the entry point: real_window_test.py, whose
 // dialog comes from the module DllMain records).
 #include "startup/startup.h"
 

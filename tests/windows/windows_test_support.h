@@ -1,18 +1,11 @@
 // Helpers shared by the Windows tests: files beside the test program,
-// scratch folders, decoding a picture file for reference.
+// scratch folders.
 #pragma once
-
-#include "jpeg/alloc.h"
-#include "jpeg/decode_jpeg.h"
 
 #include <windows.h>
 
-#include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
 namespace testsupport {
 
@@ -72,32 +65,5 @@ public:
 private:
     std::filesystem::path previous_;
 };
-
-// A picture as 0x00RRGGBB pixels, top row first.
-struct Picture {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    std::vector<std::uint32_t> pixels;
-
-    std::uint32_t at(std::uint32_t x, std::uint32_t y) const { return pixels[y * width + x]; }
-};
-
-// The file decoded by DecodeJpeg alone; empty when it refuses the file.
-inline Picture DecodeFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-    std::uint32_t* pixels = nullptr;
-    Picture picture;
-    std::uint32_t bitsPerPixel = 0;
-    if (DecodeJpeg(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &pixels, &picture.width,
-                   &picture.height, &bitsPerPixel) == 0)
-        return {};
-    picture.pixels.assign(pixels, pixels + std::size_t{picture.width} * picture.height);
-    FreeBlock(pixels);
-    for (auto& pixel : picture.pixels)
-        pixel &= 0xFFFFFF;
-    return picture;
-}
 
 }  // namespace testsupport
