@@ -166,71 +166,47 @@ TEST(StructureTest, ReadsAppSegmentsCommentsAndTrailingBytes)
     EXPECT_EQ(s.frame->width, 64);
 }
 
+// IFD1 gives the thumbnail's length, in either byte order: the padding behind
+// it is not counted, and a length past the segment (65552, high half 1) is cut
+// to the segment's end, 40,000 bytes behind the thumbnail.
 TEST(StructureTest, ReadsExifInBothByteOrders)
 {
     Bytes thumbnail = Encode(Sized(8, 8, 1));
-    for (bool motorola : {false, true}) {
-        // Padding behind the thumbnail: its length must come from IFD1.
+    for (auto [motorola, pastTheEnd] : {std::pair{false, false}, {true, false}, {false, true}, {true, true}}) {
+        SCOPED_TRACE(testing::Message() << "Motorola " << motorola << ", past the end " << pastTheEnd);
         Bytes payload = ExifPayload(8, thumbnail, motorola);
-        payload.insert(payload.end(), 10, 0);
-        EncodeOptions o;
-        o.markers = {{0xE1, payload}};
-        Bytes jpeg = Encode(o);
-        JpegStructure s = ReadJpegStructure(jpeg);
-        ASSERT_EQ(s.apps.size(), 2u);
-        EXPECT_EQ(s.apps[1].exifOrientation, 8) << motorola;
-        ASSERT_TRUE(s.apps[1].hasThumbnail) << motorola;
-        EXPECT_EQ(s.apps[1].thumbnailLength, thumbnail.size()) << motorola;
-        EXPECT_EQ(jpeg[s.apps[1].thumbnailOffset + 1], 0xD8);
-    }
-}
-
-// IFD1 giving a thumbnail length past the segment (65552, high half 1): the
-// length is cut to the segment's end, 40,000 bytes behind the thumbnail.
-TEST(StructureTest, CutsAnExifThumbnailLengthAtTheSegmentEnd)
-{
-    Bytes thumbnail = Encode(Sized(8, 8, 1));
-    for (bool motorola : {false, true}) {
-        Bytes payload = ExifPayload(1, thumbnail, motorola);
         Bytes length = motorola ? Bytes{0x00, 0x01, 0x00, 0x10} : Bytes{0x10, 0x00, 0x01, 0x00};
-        std::copy(length.begin(), length.end(), payload.begin() + 6 + 48);  // IFD1's second entry's value
-        payload.insert(payload.end(), 40000, 0);
+        if (pastTheEnd)
+            std::copy(length.begin(), length.end(), payload.begin() + 6 + 60);  // IFD1's third entry's value
+        payload.insert(payload.end(), pastTheEnd ? 40000 : 10, 0);
         EncodeOptions o;
         o.markers = {{0xE1, payload}};
         JpegStructure s = ReadJpegStructure(Encode(o));
         ASSERT_EQ(s.apps.size(), 2u);
-        ASSERT_TRUE(s.apps[1].hasThumbnail) << motorola;
-        EXPECT_EQ(s.apps[1].thumbnailOffset, s.apps[1].offset + 4 + 6 + 56) << motorola;
-        EXPECT_EQ(s.apps[1].thumbnailLength, thumbnail.size() + 40000) << motorola;
+        EXPECT_EQ(s.apps[1].exifOrientation, 8);
+        ASSERT_TRUE(s.apps[1].hasThumbnail);
+        EXPECT_EQ(s.apps[1].thumbnailOffset, s.apps[1].offset + 4 + 6 + 68);
+        EXPECT_EQ(s.apps[1].thumbnailLength, thumbnail.size() + (pastTheEnd ? 40000 : 0));
     }
 }
 
-// IFD1 pointing back at IFD0: the walk reads the two IFDs once and ends.
-TEST(StructureTest, EndsAnExifChainThatLoops)
+// IFD0's entries are read while the IFD counts them and they lie whole inside
+// the segment: here the second, an orientation, ends at the segment's end, is
+// cut before its value (the next segment's FF FE would read as 65279), or lies
+// past the count.
+TEST(StructureTest, ReadsExifEntriesCountedAndWholeInsideTheSegment)
 {
-    Bytes payload = ExifPayload(6, Encode(Sized(8, 8, 1)));
-    payload[6 + 52] = 8;  // IFD1's next-IFD offset, 0 until now
-    EncodeOptions o;
-    o.markers = {{0xE1, payload}};
-    JpegStructure s = ReadJpegStructure(Encode(o));
-    ASSERT_EQ(s.apps.size(), 2u);
-    EXPECT_EQ(s.apps[1].exifOrientation, 6);
-    EXPECT_TRUE(s.apps[1].hasThumbnail);
-}
-
-// An IFD entry that the segment's end cuts is not read: here IFD0 claims two
-// entries, and the second, an orientation, has its value behind the segment.
-TEST(StructureTest, ReadsNoExifEntryPastTheSegment)
-{
-    Bytes payload = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 2, 0,
-                     0x00, 0x01, 3, 0, 1, 0, 0, 0, 16, 0, 0, 0,  // ImageWidth 16
-                     0x12, 0x01, 3, 0, 1, 0, 0, 0};               // orientation, cut before its value
-    EncodeOptions o;
-    o.markers = {{0xE1, payload}, {0xFE, Bytes{6, 0, 6, 0}}};
-    JpegStructure s = ReadJpegStructure(Encode(o));
-    ASSERT_EQ(s.apps.size(), 2u);
-    EXPECT_EQ(s.apps[1].kind, "Exif");
-    EXPECT_EQ(s.apps[1].exifOrientation, 0);
+    const Bytes entries = {0x00, 0x01, 3, 0, 1, 0, 0, 0, 16, 0, 0, 0,  // ImageWidth 16
+                           0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0};  // orientation 6
+    for (auto [count, cut, orientation] : {std::tuple{2, 0, 6}, {2, 4, 0}, {1, 0, 0}}) {
+        Bytes payload = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, std::uint8_t(count), 0};
+        payload.insert(payload.end(), entries.begin(), entries.end() - cut);
+        EncodeOptions o;
+        o.markers = {{0xE1, payload}, {0xFE, Bytes{6, 0, 6, 0}}};
+        JpegStructure s = ReadJpegStructure(Encode(o));
+        ASSERT_EQ(s.apps.size(), 2u);
+        EXPECT_EQ(s.apps[1].exifOrientation, orientation) << count << " entries, cut " << cut;
+    }
 }
 
 TEST(StructureTest, NamesFrameTypesByTheirMarker)
@@ -309,9 +285,10 @@ TEST(StructureTest, WalksHandBuiltScansBlockByBlock)
         return StreamBuilder().Soi().Dqt({FlatQuant(0, 1)}).Dht({TestDcTable(tables >> 4), TestAcTable(tables & 15)})
             .Sof0(16, 8, {{1, 0x11, 0}}).Sos({{1, tables}}).Add(bits.Finish()).Eoi().bytes();
     };
-    // Index 4 names no table (there are four, 0..3): that scan is not walked.
+    // Index 4, DC or AC, names no table (there are four, 0..3): that scan is not walked.
     for (auto [tables, lastRun, walked, damaged] : {std::tuple{0x00, 64, true, true}, {0x00, 63, true, false},
-                                                    {0x33, 63, true, false}, {0x40, 63, false, false}}) {
+                                                    {0x33, 63, true, false}, {0x40, 63, false, false},
+                                                    {0x04, 63, false, false}}) {
         SCOPED_TRACE(testing::Message() << "tables " << tables << ", run to " << lastRun);
         JpegStructure s = ReadJpegStructure(grey(static_cast<std::uint8_t>(tables), lastRun));
         // One DHT segment, two tables: each with exactly its own symbols.
@@ -324,11 +301,11 @@ TEST(StructureTest, WalksHandBuiltScansBlockByBlock)
         EXPECT_EQ(s.scans[0].mcusDecoded, walked && !damaged ? 2u : 0u);
     }
 
-    // An interval that does not decode, with bytes behind the bad code: the
-    // walk goes on behind the restart marker that ends it.
+    // An interval that does not decode, with bytes behind the bad code, the
+    // last a stuffed 0xFF: the walk goes on behind the restart marker that ends it.
     BitWriter bits;
     bits.Put(0xF, 4);  // no DC code
-    bits.Put(0x5A5A5, 20);
+    bits.Put(0x5A5FF, 20);
     bits.Marker(0xD0);
     BlockCoder(bits).Block(5);
     JpegStructure s = ReadJpegStructure(Picture(16, 8, 0, bits.Finish(), 1));
@@ -387,9 +364,10 @@ TEST(RobustnessTest, HostileLengthsAndCountsEndTheWalk)
     splash::DecoderView v = splash::RunDecoder(many).view;
     EXPECT_TRUE(v.scanStarted);
     EXPECT_EQ(v.scanOffset, FindMarker(many, 0xDA));
-    Bytes sos = {3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63, 0};
+    Bytes sos = {3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63};  // no Ah, Al
     s = ReadJpegStructure(Insert(soi, 2, Segment(0xDA, sos)));
     ASSERT_EQ(s.scans.size(), 1u);
+    EXPECT_EQ(s.problems.front(), "scan header too short at offset 2");
     EXPECT_FALSE(s.scans[0].mcusCounted);  // no frame, nothing to count
     EXPECT_FALSE(s.eoiPresent);
 }
