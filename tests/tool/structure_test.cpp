@@ -96,13 +96,6 @@ TEST(StructureTest, PlacesRestartMarkersByTheMcusInFrontOfThem)
         EXPECT_EQ(jpeg[scan.restarts[k].offset] << 8 | jpeg[scan.restarts[k].offset + 1], 0xFFD0 + k);
     }
     EXPECT_EQ(scan.mcusDecoded, 15u);
-
-    o.restartInterval = 0;
-    o.restartInRows = 1;
-    s = ReadJpegStructure(Encode(o));
-    ASSERT_EQ(s.scans[0].restartCount, 2u);
-    EXPECT_EQ(s.scans[0].restarts[0].afterMcus, 5u);
-    EXPECT_EQ(s.scans[0].restarts[1].afterMcus, 10u);
 }
 
 // An APP segment's kind by its number and identifier together.
@@ -314,27 +307,6 @@ TEST(StructureTest, WalksHandBuiltScansBlockByBlock)
     ASSERT_EQ(s.scans[0].restartCount, 1u);
     EXPECT_EQ(s.scans[0].restarts[0].afterMcus, 0u);
     EXPECT_EQ(s.scans[0].mcusDecoded, 1u);
-}
-
-// The decoder's table slots hold the records last read into them: DC 0 and AC 1
-// from one DHT segment, quantisation 0 from a DQT whose table of index 2 fills
-// no slot.
-TEST(StructureTest, DecoderTableSlotsPointAtTheirRecords)
-{
-    using namespace testsupport;
-    BitWriter bits;
-    BlockCoder(bits).Block(5);
-    Bytes jpeg = StreamBuilder().Soi().Dht({TestDcTable(0), TestAcTable(1)}).Dqt({FlatQuant(0, 1), FlatQuant(2, 1)})
-                     .Sof0(8, 8, {{1, 0x11, 0}}).Sos({{1, 0x01}}).Add(bits.Finish()).Eoi().bytes();
-    std::size_t dht = FindMarker(jpeg, 0xC4), dqt = FindMarker(jpeg, 0xDB);
-    splash::DecoderView v = splash::RunDecoder(jpeg).view;
-    EXPECT_EQ(v.dc[0], std::int64_t(dht + 4));
-    EXPECT_EQ(v.dc[1], -1);
-    EXPECT_EQ(v.ac[0], -1);
-    EXPECT_EQ(v.ac[1], std::int64_t(dht + 4 + 17 + 12));  // behind the DC table's 12 symbols
-    EXPECT_EQ(v.quant[0], std::int64_t(dqt + 4));
-    EXPECT_EQ(v.quant[1], -1);
-    EXPECT_TRUE(v.scanStarted);
 }
 
 TEST(RobustnessTest, HostileLengthsAndCountsEndTheWalk)

@@ -279,8 +279,6 @@ const VerdictCase kCases[] = {
      {"chroma-sampling"}, "wrong", Outcome::Differs},
     {"luma_4x1", [] { return EncodeWith([](auto& o) { o.h[0] = 4; o.v[0] = 1; }); },
      {"luma-sampling"}, "wrong", Outcome::Differs},
-    {"luma_3x1", [] { return EncodeWith([](auto& o) { o.h[0] = 3; o.v[0] = 1; }); },
-     {"luma-sampling"}, "wrong", Outcome::Differs},
     {"luma_1x2", [] { return EncodeWith([](auto& o) { o.h[0] = 1; o.v[0] = 2; }); },
      {"luma-1x2"}, "wrong", Outcome::Differs},
     {"restart_every_two_rows", [] { return EncodeWith([](auto& o) { o.restartInRows = 2; }); },
