@@ -125,6 +125,7 @@ def cases(work):
     out.append(("output named .png (arguments swapped)", path("shows.jpg"), [], None, 2, "in.png"))
     out.append(("output is the input", path("shows.jpg"), [], None, 2, "shows.jpg"))
     out.append(("output is not a JPEG", path("in.png"), [], None, 2, "text.jpg"))
+    out.append(("in.png, replacing an older JPEG", path("in.png"), [], base, 0, "shows.jpg"))
     return out
 
 

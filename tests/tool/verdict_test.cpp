@@ -392,6 +392,7 @@ TEST_P(VerdictTest, ReportsTheWarningsAndTheVerdictMatchesTheDecodedPicture)
         break;
     }
     case Outcome::Flat:
+        EXPECT_EQ(report["verdict_line"].get<std::string>().rfind("BLANK: the splash will show a flat", 0), 0u);
         if (run.previewWritten)
             EXPECT_TRUE(IsUniform(run.preview));
         else
@@ -409,6 +410,7 @@ TEST_P(VerdictTest, ReportsTheWarningsAndTheVerdictMatchesTheDecodedPicture)
         EXPECT_EQ(report["window"]["shown"], true) << run.out;
         EXPECT_EQ(report["window"]["width"], 1) << run.out;
         EXPECT_EQ(report["window"]["client_width"], 0) << run.out;
+        EXPECT_EQ(report["verdict_line"].get<std::string>().rfind("BLANK: the splash will be a one-pixel", 0), 0u);
         break;
     case Outcome::Grey: {
         ASSERT_TRUE(run.previewWritten);
