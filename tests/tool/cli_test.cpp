@@ -70,6 +70,10 @@ TEST(CommandLineTest, QuietPrintsOnlyTheVerdictLineOfTheFullReport)
         for (const Json& m : report["structure"]["markers"])
             markers += " " + m["name"].get<std::string>() + "@" + std::to_string(m["offset"].get<long>());
         EXPECT_NE(text.out.find(markers + "\n"), std::string::npos) << markers;
+        // --make: the same, its report's last line.
+        const std::string make = "--make '" + TempPath("made.jpg") + "' '" + WriteTempFile(picture, "in.jpg") + "'";
+        const std::string full = RunTool(make).out;
+        EXPECT_EQ(RunTool(make + " --quiet").out, full.substr(full.rfind('\n', full.size() - 2) + 1)) << full;
     }
 }
 
@@ -217,6 +221,7 @@ TEST(CommandLineTest, EmptyAndGarbageFilesGetAVerdictNotACrash)
                       soi ? "BLANK: the splash will be a one-pixel window" : "NO SPLASH:", 0),
                   0u) << run.out;
         EXPECT_EQ(report["window"]["shown"], soi) << run.out;
+        EXPECT_EQ(report["window"]["client_width"], 0) << run.out;
         EXPECT_EQ(report["window"]["visible"].dump(), R"({"left":0,"top":0,"right":0,"bottom":0})") << run.out;
         std::vector<std::string> codes = ReportedCodes(report);
         EXPECT_EQ(std::find(codes.begin(), codes.end(), "not-jpeg") != codes.end(), !soi) << run.out;

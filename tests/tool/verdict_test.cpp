@@ -85,7 +85,8 @@ Bytes WithEarlierStandardTables()
     return Insert(jpeg, FindMarker(jpeg, 0xC4), tables);
 }
 
-// DQT with the luma table, then one DQT holding the chroma table twice.
+// DQT with the luma table, then one DQT holding the chroma table twice; 600
+// bytes behind the end marker.
 Bytes WithThreeQuantTablesInTwoSegments()
 {
     Bytes jpeg = Encode({});
@@ -93,6 +94,7 @@ Bytes WithThreeQuantTablesInTwoSegments()
     Bytes table = SegmentAt(jpeg, second);
     Bytes payload(table.begin() + 4, table.end());
     payload.insert(payload.end(), table.begin() + 4, table.end());
+    jpeg.insert(jpeg.end(), 600, 0x5A);
     return Insert(Erase(jpeg, second, table.size()), second, Segment(0xDB, payload));
 }
 
@@ -235,7 +237,9 @@ const VerdictCase kCases[] = {
     {"third_quant_table", [] { return EncodeWith([](auto& o) { o.quantTable[2] = 2; }); },
      {"third-quant-table", "table-index", "dqt-passed-over", "tables-differ"}, "wrong", Outcome::Differs},
     {"three_quant_tables_in_two_segments", WithThreeQuantTablesInTwoSegments,
-     {"third-quant-table", "scan-never-starts: it read 3, 2 and 2"}, "blank", Outcome::Flat},
+     {"third-quant-table", "scan-never-starts: it read 3, 2 and 2, so no scan starts; the decoder decodes the 600 "
+                           "bytes behind the end marker at offset 1155"},
+     "wrong", Outcome::Differs, [] { return Encode({}); }},
     {"one_quant_table_for_colour",
      [] { return EncodeWith([](auto& o) { o.quantTable[1] = o.quantTable[2] = 0; }); },
      {"scan-never-starts"}, "blank", Outcome::Flat},
