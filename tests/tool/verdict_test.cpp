@@ -141,19 +141,6 @@ Bytes WithoutFrame()
     return Erase(jpeg, sof, SegmentAt(jpeg, sof).size());
 }
 
-// The Huffman tables moved behind the scan's data.
-Bytes WithTablesAfterTheScan()
-{
-    Bytes jpeg = Encode(Grey());
-    Bytes tables;
-    for (std::size_t at = FindMarker(jpeg, 0xC4); jpeg[at + 1] == 0xC4;) {
-        Bytes segment = SegmentAt(jpeg, at);
-        tables.insert(tables.end(), segment.begin(), segment.end());
-        jpeg = Erase(jpeg, at, segment.size());
-    }
-    return Insert(jpeg, jpeg.size() - 2, tables);
-}
-
 // Sixteen 1-bits at the start of the scan: no code of libjpeg's tables.
 Bytes WithUndecodableData()
 {
@@ -291,8 +278,6 @@ const VerdictCase kCases[] = {
      {"restart-placement: 1 MCUs with 11 restart markers; the decoder takes one at the end of each of the first 2 "
       "MCU rows (4 MCUs each)"},
      "wrong", Outcome::Differs},
-    {"restart_interval_beyond_the_picture", [] { return EncodeWith([](auto& o) { o.restartInterval = 1000; }); },
-     {"restart-placement"}, "wrong", Outcome::Differs},
     {"fill_byte_before_restart", WithFillByteBeforeRestart, {"fill-byte"}, "wrong", Outcome::Differs},
     {"separate_scans", [] { return EncodeWith([](auto& o) { o.separateScans = true; o.h[0] = o.v[0] = 1; }); },
      {"multiple-scans"}, "wrong", Outcome::Grey},
@@ -307,7 +292,6 @@ const VerdictCase kCases[] = {
     {"abbreviated_without_tables",  // restart rows that the structure reader cannot walk without tables
      [] { return EncodeWith([](auto& o) { o.omitTables = true; o.restartInRows = 1; }, Grey()); },
      {"sos-before-tables", "no-tables"}, "blank", Outcome::Flat},
-    {"tables_after_the_scan", WithTablesAfterTheScan, {"sos-before-tables", "no-tables"}, "blank", Outcome::Flat},
     {"exif_orientation", [] { return WithExif(6, false); }, {"orientation"}, "wrong", Outcome::Reference},
     {"larger_than_screen",
      [] { return EncodeWith([](auto& o) { o.width = 2000; o.height = 1100; }, Grey()); },
