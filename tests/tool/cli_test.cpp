@@ -34,6 +34,7 @@ TEST(CommandLineTest, UsageAndInputErrorsExitTwoWithOneLine)
         "'" + good + "' -o preview.gif",
         "'" + good + "' --reencode",  // --make's options without --make, and the reverse
         "--make out.jpg '" + good + "' -o p.png",
+        "'" + good + "' --screen 1920x16385", "--make out.jpg '" + good + "' --quality 101",  // just past the limits
         "'" + TempPath("no_such_file.jpg") + "'",
         "'" + testing::TempDir() + "'",
         "'" + good + "' -o '" + TempPath("no_such_dir/p.png") + "'",
