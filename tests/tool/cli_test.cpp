@@ -1,5 +1,6 @@
 // The command line: usage errors, --quiet, --json and the previews.
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -26,6 +27,9 @@ namespace {
 TEST(CommandLineTest, UsageAndInputErrorsExitTwoWithOneLine)
 {
     std::string good = WriteTempFile(Encode({}), "cli_good.jpg");
+    std::error_code exists;
+    for (const char* name : {"full.png", "full.bmp", "full.ppm"})
+        std::filesystem::create_symlink("/dev/full", TempPath(name), exists);
     const std::string cases[] = {
         "",
         "--frobnicate '" + good + "'",
@@ -38,6 +42,8 @@ TEST(CommandLineTest, UsageAndInputErrorsExitTwoWithOneLine)
         "'" + TempPath("no_such_file.jpg") + "'",
         "'" + testing::TempDir() + "'",
         "'" + good + "' -o '" + TempPath("no_such_dir/p.png") + "'",
+        "'" + good + "' -o '" + TempPath("full.png") + "'", "'" + good + "' -o '" + TempPath("full.bmp") + "'",
+        "'" + good + "' -o '" + TempPath("full.ppm") + "'",  // a full disk
     };
     for (const std::string& args : cases) {
         ToolRun run = RunTool(args);

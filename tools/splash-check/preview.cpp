@@ -29,6 +29,19 @@ unsigned char* ZlibCompress(unsigned char* data, int length, int* outLength, int
     return packed;
 }
 
+// The preview file being written; a short write clears `ok`.
+struct Output {
+    std::FILE* file;
+    bool ok;
+};
+
+// stb_image_write's output callback: appends to the file.
+void Put(void* context, void* data, int size)
+{
+    auto* out = static_cast<Output*>(context);
+    out->ok = std::fwrite(data, 1, std::size_t(size), out->file) == std::size_t(size) && out->ok;
+}
+
 }  // namespace
 }  // namespace splash
 
@@ -66,32 +79,28 @@ std::string WritePreview(const std::string& path, PreviewFormat format, const st
         rgb[3 * i + 1] = static_cast<std::uint8_t>(pixels[i] >> 8);
         rgb[3 * i + 2] = static_cast<std::uint8_t>(pixels[i]);
     }
-    int w = static_cast<int>(width), h = static_cast<int>(height);
-    errno = 0;
-    bool ok = false;
-    switch (format) {
-    case PreviewFormat::Png:
-        // The Up filter on every row: trying all five per row took 60 ms of
-        // a 1920x1080 preview, and Up alone compresses photos as well.
-        stbi_write_force_png_filter = 2;
-        ok = stbi_write_png(path.c_str(), w, h, 3, rgb.data(), w * 3) != 0;
-        break;
-    case PreviewFormat::Bmp:
-        ok = stbi_write_bmp(path.c_str(), w, h, 3, rgb.data()) != 0;
-        break;
-    case PreviewFormat::Ppm: {
-        std::FILE* file = std::fopen(path.c_str(), "wb");
-        if (file != nullptr) {
-            std::fprintf(file, "P6\n%u %u\n255\n", width, height);
-            ok = std::fwrite(rgb.data(), 1, rgb.size(), file) == rgb.size();
-            ok = std::fclose(file) == 0 && ok;
-        }
-        break;
-    }
-    case PreviewFormat::Unknown:
+    if (format == PreviewFormat::Unknown)
         return "the preview name must end in .png, .bmp or .ppm";
+    const int w = static_cast<int>(width), h = static_cast<int>(height);
+    errno = 0;
+    // Written through one FILE and closed here: stb_image_write's own file
+    // output ignores fclose, which is where a full disk shows.
+    Output out{std::fopen(path.c_str(), "wb"), true};
+    if (out.file != nullptr) {
+        if (format == PreviewFormat::Png) {
+            // The Up filter on every row: trying all five per row took 60 ms of
+            // a 1920x1080 preview, and Up alone compresses photos as well.
+            stbi_write_force_png_filter = 2;
+            out.ok = stbi_write_png_to_func(Put, &out, w, h, 3, rgb.data(), w * 3) != 0 && out.ok;
+        } else if (format == PreviewFormat::Bmp) {
+            out.ok = stbi_write_bmp_to_func(Put, &out, w, h, 3, rgb.data()) != 0 && out.ok;
+        } else {
+            std::fprintf(out.file, "P6\n%u %u\n255\n", width, height);
+            Put(&out, rgb.data(), static_cast<int>(rgb.size()));
+        }
+        out.ok = std::fclose(out.file) == 0 && out.ok;
     }
-    if (!ok)
+    if (out.file == nullptr || !out.ok)
         return "cannot write " + path + (errno != 0 ? std::string(": ") + std::strerror(errno) : std::string());
     return {};
 }
