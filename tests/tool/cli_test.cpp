@@ -229,6 +229,7 @@ TEST(CommandLineTest, EmptyAndGarbageFilesGetAVerdictNotACrash)
                   0u) << run.out;
         EXPECT_EQ(report["window"]["shown"], soi) << run.out;
         EXPECT_EQ(report["window"]["client_width"], 0) << run.out;
+        EXPECT_EQ(report["window"]["wait_ms"], soi ? 3000 : 0) << run.out;  // the splash's timer
         EXPECT_EQ(report["window"]["visible"].dump(), R"({"left":0,"top":0,"right":0,"bottom":0})") << run.out;
         std::vector<std::string> codes = ReportedCodes(report);
         EXPECT_EQ(std::find(codes.begin(), codes.end(), "not-jpeg") != codes.end(), !soi) << run.out;
