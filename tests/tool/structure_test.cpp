@@ -313,8 +313,7 @@ TEST(RobustnessTest, HostileLengthsAndCountsEndTheWalk)
 {
     Bytes soi = {0xFF, 0xD8};
     // Length 0; a DHT claiming 257 codes, cut short.
-    Bytes zero = Insert(soi, 2, {0xFF, 0xDB, 0x00, 0x00, 0xFF, 0xD9});
-    JpegStructure s = ReadJpegStructure(zero);
+    JpegStructure s = ReadJpegStructure(Insert(soi, 2, {0xFF, 0xDB, 0x00, 0x00, 0xFF, 0xD9}));
     EXPECT_FALSE(s.problems.empty());
     Bytes dht(17, 0);
     dht[0] = 0x10, dht[1] = 255, dht[2] = 2;
@@ -336,6 +335,8 @@ TEST(RobustnessTest, HostileLengthsAndCountsEndTheWalk)
     splash::DecoderView v = splash::RunDecoder(many).view;
     EXPECT_TRUE(v.scanStarted);
     EXPECT_EQ(v.scanOffset, FindMarker(many, 0xDA));
+    s = ReadJpegStructure(Insert(soi, 2, Segment(0xC0, {8, 0, 8, 0, 8, 3, 1, 0x11, 0})));  // 3 components, 1 given
+    EXPECT_EQ(s.problems.front(), "frame header lists more components than it holds at offset 2");
     Bytes sos = {3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63};  // no Ah, Al
     s = ReadJpegStructure(Insert(soi, 2, Segment(0xDA, sos)));
     ASSERT_EQ(s.scans.size(), 1u);

@@ -333,7 +333,6 @@ const VerdictCase kFineCases[] = {
      Outcome::Reference},
     {"optimised_tables", [] { return EncodeWith([](auto& o) { o.optimize = true; }); }, {}, "ok",
      Outcome::Reference},
-    {"quality_5", [] { return EncodeWith([](auto& o) { o.quality = 5; }); }, {}, "ok", Outcome::Reference},
     {"quality_100", [] { return EncodeWith([](auto& o) { o.quality = 100; }); }, {}, "ok", Outcome::Reference},
     {"extended_8_bit", [] { return WithFrameCode(0xC1); }, {}, "ok", Outcome::Reference},
     {"exactly_screen_size", [] { return EncodeWith([](auto& o) { o.width = 1920; o.height = 1080; }, Grey()); },
