@@ -217,8 +217,8 @@ Bytes Erase(Bytes jpeg, std::size_t offset, std::size_t count)
 
 Bytes ExifPayload(int orientation, const Bytes& thumbnail, bool motorola)
 {
-    // "Exif\0\0", then a TIFF: IFD0 at 8 (one entry), IFD1 at 26 (two
-    // entries), thumbnail at 56.
+    // "Exif\0\0", then a TIFF: IFD0 at 8 (one entry), IFD1 at 26 (three
+    // entries, the compression first, as cameras write them), thumbnail at 68.
     Bytes p = {'E', 'x', 'i', 'f', 0, 0};
     auto u16 = [&](unsigned v) {
         std::uint8_t low = v & 0xFF, high = (v >> 8) & 0xFF;
@@ -241,8 +241,9 @@ Bytes ExifPayload(int orientation, const Bytes& thumbnail, bool motorola)
     u16(0x0112); u16(3); u32(1); u16(static_cast<unsigned>(orientation)); u16(0);
     u32(thumbnail.empty() ? 0 : 26);
     if (!thumbnail.empty()) {
-        u16(2);
-        u16(0x0201); u16(4); u32(1); u32(56);
+        u16(3);
+        u16(0x0103); u16(3); u32(1); u16(6); u16(0);
+        u16(0x0201); u16(4); u32(1); u32(68);
         u16(0x0202); u16(4); u32(1); u32(static_cast<unsigned>(thumbnail.size()));
         u32(0);
         p.insert(p.end(), thumbnail.begin(), thumbnail.end());

@@ -1,8 +1,10 @@
 // The command line: usage errors, --quiet, --json and the previews.
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,15 +27,23 @@ namespace {
 TEST(CommandLineTest, UsageAndInputErrorsExitTwoWithOneLine)
 {
     std::string good = WriteTempFile(Encode({}), "cli_good.jpg");
+    std::error_code exists;
+    for (const char* name : {"full.png", "full.bmp", "full.ppm"})
+        std::filesystem::create_symlink("/dev/full", TempPath(name), exists);
     const std::string cases[] = {
         "",
         "--frobnicate '" + good + "'",
         "'" + good + "' '" + good + "'",
         "'" + good + "' -o",
         "'" + good + "' -o preview.gif",
+        "'" + good + "' --reencode",  // --make's options without --make, and the reverse
+        "--make out.jpg '" + good + "' -o p.png",
+        "'" + good + "' --screen 1920x16385", "--make out.jpg '" + good + "' --quality 101",  // just past the limits
         "'" + TempPath("no_such_file.jpg") + "'",
         "'" + testing::TempDir() + "'",
         "'" + good + "' -o '" + TempPath("no_such_dir/p.png") + "'",
+        "'" + good + "' -o '" + TempPath("full.png") + "'", "'" + good + "' -o '" + TempPath("full.bmp") + "'",
+        "'" + good + "' -o '" + TempPath("full.ppm") + "'",  // a full disk
     };
     for (const std::string& args : cases) {
         ToolRun run = RunTool(args);
@@ -67,15 +77,19 @@ TEST(CommandLineTest, QuietPrintsOnlyTheVerdictLineOfTheFullReport)
         for (const Json& m : report["structure"]["markers"])
             markers += " " + m["name"].get<std::string>() + "@" + std::to_string(m["offset"].get<long>());
         EXPECT_NE(text.out.find(markers + "\n"), std::string::npos) << markers;
+        // --make: the same, its report's last line.
+        const std::string make = "--make '" + TempPath("made.jpg") + "' '" + WriteTempFile(picture, "in.jpg") + "'";
+        const std::string full = RunTool(make).out;
+        EXPECT_EQ(RunTool(make + " --quiet").out, full.substr(full.rfind('\n', full.size() - 2) + 1)) << full;
     }
 }
 
 // A file name that is not ASCII: each of its bytes prints as one \u00XX escape.
 TEST(CommandLineTest, JsonEscapesEachByteOfAFileName)
 {
-    std::string path = WriteTempFile(Encode(Sized(16, 8)), "pr\xC3\xA9 \x7F.jpg");
+    std::string path = WriteTempFile(Encode(Sized(16, 8)), "pr\xC3\xA9 \x7F\x80.jpg");
     ToolRun run = RunTool("'" + path + "' --json");
-    EXPECT_NE(run.out.find("pr\\u00c3\\u00a9 \\u007f.jpg\""), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("pr\\u00c3\\u00a9 \\u007f\\u0080.jpg\""), std::string::npos) << run.out;
     std::string latin1;  // the path's bytes as code points, in UTF-8
     for (unsigned char c : path)
         latin1 += c < 0x80 ? std::string(1, char(c)) : std::string{char(0xC0 | (c >> 6)), char(0x80 | (c & 0x3F))};
@@ -133,8 +147,8 @@ TEST(CommandLineTest, JsonIsOneObjectWithTheDocumentedKeysInOrder)
     EXPECT_EQ(s["comments"][0]["text"], "\"\\?");
 }
 
-// The README lists the warning codes of the table, in its order.
-TEST(CommandLineTest, ReadmeListsEveryWarningCode)
+// The README and --help list the warning codes of the table, in its order.
+TEST(CommandLineTest, ReadmeAndHelpListEveryWarningCode)
 {
     std::ifstream in(SPLASH_README);
     std::string readme((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -144,6 +158,17 @@ TEST(CommandLineTest, ReadmeListsEveryWarningCode)
     for (std::size_t at = readme.find('`', begin); at < end; at = readme.find('`', readme.find('`', at + 1) + 1))
         listed.push_back(readme.substr(at + 1, readme.find('`', at + 1) - at - 1));
     EXPECT_EQ(listed, splash::WarningCodes());
+    // --help: in lines of at most 72 columns, up to a blank line.
+    std::istringstream help(RunTool("--help").out);
+    std::string line, words;
+    while (std::getline(help, line) && !line.starts_with("Warning codes:")) {
+    }
+    for (; !line.empty(); std::getline(help, line)) {
+        EXPECT_LE(line.size(), 72u) << line;
+        words += line + ' ';
+    }
+    std::istringstream codes(words.substr(std::min<std::size_t>(words.size(), 14)));
+    EXPECT_EQ(std::vector<std::string>(std::istream_iterator<std::string>(codes), {}), splash::WarningCodes());
 }
 
 // The preview holds exactly the decoder's pixels, in each of the three formats.
@@ -203,6 +228,9 @@ TEST(CommandLineTest, EmptyAndGarbageFilesGetAVerdictNotACrash)
                       soi ? "BLANK: the splash will be a one-pixel window" : "NO SPLASH:", 0),
                   0u) << run.out;
         EXPECT_EQ(report["window"]["shown"], soi) << run.out;
+        EXPECT_EQ(report["window"]["client_width"], 0) << run.out;
+        EXPECT_EQ(report["window"]["wait_ms"], soi ? 3000 : 0) << run.out;  // the splash's timer
+        EXPECT_EQ(report["window"]["visible"].dump(), R"({"left":0,"top":0,"right":0,"bottom":0})") << run.out;
         std::vector<std::string> codes = ReportedCodes(report);
         EXPECT_EQ(std::find(codes.begin(), codes.end(), "not-jpeg") != codes.end(), !soi) << run.out;
         EXPECT_EQ(report["structure"]["starts_with_soi"], soi);
@@ -213,7 +241,7 @@ TEST(CommandLineTest, EmptyAndGarbageFilesGetAVerdictNotACrash)
 
 // --screen -o: the 33x17 picture's window centred by halves that truncate
 // toward zero, its 31x15 client area showing picture (x, y) at window
-// (x + 1, y + 1), the rest of the screen one flat colour.
+// (x + 1, y + 1) inside a one-pixel frame, the rest of the screen one flat colour.
 TEST(ScreenTest, ThePictureSitsInsideTheFrameWhereTheCentringPutsIt)
 {
     const Bytes picture = Encode(Sized(33, 17));
@@ -237,7 +265,7 @@ TEST(ScreenTest, ThePictureSitsInsideTheFrameWhereTheCentringPutsIt)
         ASSERT_EQ(screen.width, c.screenWidth);
         ASSERT_EQ(screen.height, c.screenHeight);
         std::size_t wrongClient = 0, clientSeen = 0;
-        std::set<std::uint32_t> desktop;
+        std::set<std::uint32_t> desktop, frame;
         for (int y = 0; y < screen.height; ++y) {
             for (int x = 0; x < screen.width; ++x) {
                 const std::uint8_t* p = &screen.data[(std::size_t(y) * screen.width + x) * 3];
@@ -246,8 +274,8 @@ TEST(ScreenTest, ThePictureSitsInsideTheFrameWhereTheCentringPutsIt)
                 if (px >= 0 && px < 31 && py >= 0 && py < 15) {
                     ++clientSeen;
                     wrongClient += rgb != (pixels[py * 33 + px] & 0xFFFFFF);
-                } else if (px < -1 || px > 31 || py < -1 || py > 15) {
-                    desktop.insert(rgb);
+                } else {
+                    (px < -1 || px > 31 || py < -1 || py > 15 ? desktop : frame).insert(rgb);
                 }
             }
         }
@@ -256,6 +284,8 @@ TEST(ScreenTest, ThePictureSitsInsideTheFrameWhereTheCentringPutsIt)
                                   (std::min(c.screenHeight, c.top + 16) - std::max(0, c.top + 1)))
             << size;
         EXPECT_LE(desktop.size(), 1u) << size;
+        EXPECT_EQ(frame.size(), c.left >= 0 ? 1u : 0u) << size;  // the frame: one colour, not the desktop's
+        EXPECT_TRUE(frame.empty() || !desktop.contains(*frame.begin())) << size;
     }
     FreeBlock(pixels);
 }

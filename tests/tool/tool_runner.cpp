@@ -24,14 +24,14 @@ std::string Slurp(const std::string& path)
 std::string UniqueName(const std::string& suffix)
 {
     static std::atomic<int> counter{0};
-    return "splash_check_" + std::to_string(getpid()) + "_" + std::to_string(counter++) + suffix;
+    return std::to_string(counter++) + suffix;
 }
 
 }  // namespace
 
 std::string TempPath(const std::string& name)
 {
-    return testing::TempDir() + name;
+    return testing::TempDir() + "splash_check_" + std::to_string(getpid()) + "_" + name;
 }
 
 std::string WriteTempFile(const Bytes& bytes, const std::string& name)

@@ -6,9 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -66,30 +64,38 @@ std::string WritePreview(const std::string& path, const std::uint32_t* pixels, s
         rgb[3 * i + 1] = static_cast<std::uint8_t>(pixels[i] >> 8);
         rgb[3 * i + 2] = static_cast<std::uint8_t>(pixels[i]);
     }
-    int w = static_cast<int>(width), h = static_cast<int>(height);
-    errno = 0;
-    bool ok = false;
+    const int w = static_cast<int>(width), h = static_cast<int>(height);
+    // Encoded in memory and written by WriteWholeFile, which checks the
+    // close: stb_image_write's own file output ignores fclose, where a full
+    // disk shows.
+    std::vector<std::uint8_t> file;
+    auto append = [](void* context, void* data, int size) {
+        auto* out = static_cast<std::vector<std::uint8_t>*>(context);
+        auto* bytes = static_cast<const std::uint8_t*>(data);
+        out->insert(out->end(), bytes, bytes + size);
+    };
     switch (PreviewFormatFor(path)) {
     case PreviewFormat::Png:
         // The Up filter on every row: trying all five per row took 60 ms of
         // a 1920x1080 preview, and Up alone compresses photos as well.
         stbi_write_force_png_filter = 2;
-        ok = stbi_write_png(path.c_str(), w, h, 3, rgb.data(), w * 3) != 0;
+        if (stbi_write_png_to_func(append, &file, w, h, 3, rgb.data(), w * 3) == 0)
+            return "cannot write " + path + ": out of memory";
         break;
     case PreviewFormat::Bmp:
-        ok = stbi_write_bmp(path.c_str(), w, h, 3, rgb.data()) != 0;
+        if (stbi_write_bmp_to_func(append, &file, w, h, 3, rgb.data()) == 0)
+            return "cannot write " + path + ": out of memory";
         break;
     case PreviewFormat::Ppm: {
         const std::string header = "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
-        rgb.insert(rgb.begin(), header.begin(), header.end());
-        return WriteWholeFile(path, rgb);
+        file.assign(header.begin(), header.end());
+        file.insert(file.end(), rgb.begin(), rgb.end());
+        break;
     }
     case PreviewFormat::Unknown:
         return "the preview name must end in .png, .bmp or .ppm";
     }
-    if (!ok)
-        return "cannot write " + path + (errno != 0 ? std::string(": ") + std::strerror(errno) : std::string());
-    return {};
+    return WriteWholeFile(path, file);
 }
 
 }  // namespace splash
