@@ -38,10 +38,11 @@ bottom, which the frame covers, so that a WxH artwork becomes (W+2)x(H+2)
 and shows whole; writes a baseline JPEG (4:2:0 up to quality 90, 4:4:4
 above; one grey component for grey pictures) without metadata beside OUT as
 OUT.new.jpg; checks it and prints the verdict, its size and the PSNR of the
-splash's pixels against the prepared picture. Only when it shows as encoded does it replace OUT; otherwise OUT is
-left as it was and the new file stays beside it. A JPEG input that already
-shows as encoded on the screen is copied unchanged. OUT must end in .jpg or
-.jpeg and may not be the input or an existing file that is not a JPEG.
+splash's pixels against the prepared picture. Only when it shows as encoded
+does it replace OUT; otherwise OUT is left as it was and the new file stays
+beside it. A JPEG input that already shows as encoded on the screen is copied
+unchanged. OUT must end in .jpg or .jpeg and may not be the input or an
+existing file that is not a JPEG.
   --quality Q          1..100 (default 90)
   --background RRGGBB  hex colour under transparent pixels and in the
                        margin (default 000000)
