@@ -215,6 +215,7 @@ const VerdictCase kCases[] = {
     {"zero_height", [] { return WithFrameSize(64, 0); }, {"zero-size: the frame is 64x0"}, "blank", Outcome::OnePixel},
     {"beyond_decoder_limit", [] { return WithFrameSize(65535, 65535); }, {"too-large: 65535x65535", "truncated"},
      "none", Outcome::Nothing},
+    {"at_decoder_limit", [] { return WithFrameSize(4096, 2048); }, {"screen-size", "truncated"}, "wrong", Outcome::Differs},
     {"sixteen_bit_quant_tables",
      [] { return EncodeWith([](auto& o) { o.quality = 1; o.forceBaseline = false; }); },
      {"quant-16bit", "scan-never-starts"}, "blank", Outcome::Flat},
