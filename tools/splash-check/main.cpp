@@ -17,8 +17,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: splash-check PICTURE.jpg [--screen WxH] [-o PICTURE] [--quiet] [--json]\n"
-    "       splash-check --make OUT.jpg INPUT [--screen WxH] [--quality Q] [--background RRGGBB] [--reencode]\n"
-    "                    [--quiet]";
+    "       splash-check --make OUT.jpg INPUT [--screen WxH] [--quality Q]\n"
+    "                    [--background RRGGBB] [--reencode] [--quiet]";
 
 constexpr const char* kHelp = R"(
 Checks a splash picture (prelude.jpg) before it ships: decodes it with the
