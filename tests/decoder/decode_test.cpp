@@ -382,6 +382,17 @@ std::vector<Row> Rows()
                     bits.Put(0b00, 2); bits.Put(22, 5); b.AcSymbol(0x00);
                 }), 16),
          1, 16, 8, Levels({{160, 162}})},
+        {"long codes that a shorter definition left behind still match",  // 0100 0000 0000: category 4, as before
+         Stream(Dqt({FlatQuant(0, 8)}) + Dht({{0x00, {0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, {0, 4}}}) +
+                    Dht({{0x00, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, {0}}, TestAcTable(0)}),
+                kGreyFrame, kGreyScan,
+                Data([](auto& b, auto& bits) {
+                    for (int d : {12, 0, -9, 0}) {
+                        bits.Put(d != 0 ? 0x400 : 0, 12); bits.Put(BlockCoder::Magnitude(d).second, d != 0 ? 4 : 0);
+                        b.AcSymbol(0x00);
+                    }
+                }), 32),
+         1, 32, 8, Levels({{140, 140, 131, 131}})},
 
         // A colour scan starts only with two tables of each kind from this call.
         {"a colour scan starts with two tables of each kind", ColourProbe(kColourTables), 1, 8, 8,
