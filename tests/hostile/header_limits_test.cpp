@@ -35,6 +35,8 @@ TEST(FrameSize, FramesOverThePixelLimitAreRefusedAndOthersDecodedWhole)
         {65535, 1, 0, 1},
         {1, 1, 0, 1},
         {65535, 2, 0x22, 1},
+        {65535, tallest, 0x11, 1},
+        {2896, 2896, 0x11, 1},
         {2, 65535, 0x22, 1},
         // No room for a single pixel: the allocator's guard or the sanitizers see any store.
         {0, 16, 0, 1},
