@@ -144,16 +144,6 @@ Bytes ColourProbe(const Bytes& tables)
     return Stream(tables, kColourFrame, kColourScan, ColourData({{200, 128, 128}}));
 }
 
-// A 16 x 16 colour frame whose scan header lists `count` components.
-Bytes ScanOfComponents(std::uint8_t count)
-{
-    std::vector<ScanComponent> components;
-    for (int i = 0; i < count; ++i)
-        components.push_back({static_cast<std::uint8_t>(1 + i % 3), 0x00});
-    return StreamBuilder().Soi().Add(kColourTables).Sof0(16, 16, {{1, 0x22, 0}, {2, 0x11, 1}, {3, 0x11, 1}})
-        .Sos(components).Add(GreyData({200, 200, 200, 200, 200, 200})).Eoi().bytes();
-}
-
 void ThreeZrl(BlockCoder& b)
 {
     for (int i = 0; i < 3; ++i)
@@ -214,13 +204,7 @@ std::uint32_t ColourPixel(std::int16_t y, std::int16_t cb, std::int16_t cr)
 
 void ExpectPixels(const Outcome& d, const Pixels& expected)
 {
-    ASSERT_EQ(d.pixels.size(), expected.size());
-    auto [got, want] = std::mismatch(d.pixels.begin(), d.pixels.end(), expected.begin());
-    if (got != d.pixels.end()) {
-        const std::size_t i = static_cast<std::size_t>(got - d.pixels.begin());
-        ADD_FAILURE() << "pixel x " << i % d.width << ", y " << i / d.width << ": " << std::hex << *got
-                      << ", expected " << *want;
-    }
+    EXPECT_EQ(CompareOutcomes(d, {d.result, d.width, d.height, expected, ""}), "");
 }
 
 Check Flat(std::uint32_t pixel)
@@ -412,7 +396,8 @@ std::vector<Row> Rows()
          Stream(quant11 + Dht({{0x00, {}, {}}, {0x10, {}, {}}}) + huffman1, kColourFrame,
                 {{1, 0x11}, {2, 0x00}, {3, 0x11}}, ColourData({{128, 150, 100}})),
          1, 8, 8, Flat(ColourPixel(128, 150, 100))},
-        {"a scan of two components starts nothing on a fresh decoder", ScanOfComponents(2), 1, 16, 16, Flat(0)},
+        {"a scan of two components starts nothing on a fresh decoder",
+         Stream(kColourTables, kColourFrame, {{1, 0x00}, {2, 0x11}}, ColourData({{200, 128, 128}})), 1, 8, 8, Flat(0)},
         {"of separate component scans the first decodes, as grey", separateScans, 1, 8, 8, Flat(GreyPixel(60))},
         {"a thumbnail inside APP1 is the picture decoded", thumbnailFirst, 1, 8, 8, Flat(GreyPixel(40))},
 
@@ -443,21 +428,10 @@ std::vector<Row> Rows()
                 Data([](auto& b, auto&) { b.Dc(33); b.Ac(9, 1); b.AcSymbol(0x00); })),
          1, 8, 8, Flat(GreyPixel(0))},
         {"the last bit in front of EOI reads as 0: 101 as 100", EndingAtEoi(5), 1, 8, 8, SameAs(EndingAtEoi(4))},
-        {"ZRL skips 16 positions",
-         ThenDc5([](auto& b, auto&) { b.Dc(0); b.AcSymbol(0xF0); b.Ac(0, 9); b.AcSymbol(0x00); }), 1, 16, 8,
-         WithDc5({{17, 9}})},
         {"runs on both sides of a ZRL",
          ThenDc5([](auto& b, auto&) { b.Dc(-3); b.Ac(2, 5); b.AcSymbol(0xF0); b.Ac(1, -7); b.AcSymbol(0x00); }), 1,
          16, 8, WithDc5({{0, -3}, {3, 5}, {21, -7}})},
-        {"63 coefficients end the block without EOB",
-         ThenDc5([](auto& b, auto&) { b.Dc(1); for (int k = 1; k < 64; ++k) b.Ac(0, k % 2 ? 1 : -1); }), 1, 16, 8,
-         WithDc5([] {
-             Coefficients c = {{0, 1}};
-             for (int k = 1; k < 64; ++k)
-                 c.push_back({k, k % 2 ? 1 : -1});
-             return c;
-         }())},
-        {"a coefficient at 63 ends the block",
+        {"a coefficient at 63 ends the block without EOB",
          ThenDc5([](auto& b, auto&) { b.Dc(0); ThreeZrl(b); b.Ac(14, -20); }), 1, 16, 8, WithDc5({{63, -20}})},
         {"a run to position 64 ends the block, its coefficient unstored",
          ThenDc5([](auto& b, auto&) { b.Dc(0); b.Ac(0, 3); ThreeZrl(b); b.Ac(14, 4); }), 1, 16, 8,

@@ -280,16 +280,16 @@ private:
 
 // A whole stream with quantisers of 1 and TestDcTable/TestAcTable as tables 0 and 1:
 // one grey component (ySampling 0), or Y (sampled ySampling), Cb and Cr.
-// restartInterval < 0 writes no DRI segment; chromaQuant sets table 1.
+// restartInterval < 0 writes no DRI segment.
 inline Bytes Picture(std::uint16_t width, std::uint16_t height, std::uint8_t ySampling,
-                     const Bytes& scan, int restartInterval = -1, std::uint8_t chromaQuant = 1)
+                     const Bytes& scan, int restartInterval = -1)
 {
     StreamBuilder s;
     s.Soi();
     if (ySampling == 0) {
         s.Dqt({FlatQuant(0, 1)}).Dht({TestDcTable(0), TestAcTable(0)}).Sof0(width, height, {{1, 0x11, 0}});
     } else {
-        s.Dqt({FlatQuant(0, 1), FlatQuant(1, chromaQuant)})
+        s.Dqt({FlatQuant(0, 1), FlatQuant(1, 1)})
             .Dht({TestDcTable(0), TestAcTable(0), TestDcTable(1), TestAcTable(1)})
             .Sof0(width, height, {{1, ySampling, 0}, {2, 0x11, 1}, {3, 0x11, 1}});
     }
