@@ -7,19 +7,10 @@
 #include <cstdint>
 
 #include "tests/support/stream_builder.h"
+#include "tests/support/test_pictures.h"
 
 namespace testsupport {
 namespace {
-
-// Offsets of the 0xFF of every marker FF low..high from `from` on.
-std::vector<std::size_t> MarkerOffsets(const Bytes& stream, std::uint8_t low, std::uint8_t high, std::size_t from = 0)
-{
-    std::vector<std::size_t> offsets;
-    for (std::size_t i = from; i + 1 < stream.size(); ++i)
-        if (stream[i] == 0xFF && stream[i + 1] >= low && stream[i + 1] <= high)
-            offsets.push_back(i);
-    return offsets;
-}
 
 // 48 x 32 colour in the 16x8 layout: 3 x 4 MCUs with AC detail, a restart
 // marker after every MCU row but the last.
@@ -43,8 +34,8 @@ Bytes ColourPicture()
 // The offset behind the first segment of marker FF `code`.
 std::size_t SegmentEnd(const Bytes& stream, std::uint8_t code)
 {
-    std::size_t at = MarkerOffsets(stream, code, code).front();
-    return at + 2 + (stream[at + 2] << 8 | stream[at + 3]);
+    const std::size_t at = FindMarker(stream, code);
+    return at + SegmentAt(stream, at).size();
 }
 
 TEST(Truncation, EveryPrefixDecodesWithinItsPromises)
@@ -56,18 +47,15 @@ TEST(Truncation, EveryPrefixDecodesWithinItsPromises)
     ASSERT_EQ(whole.height, 32u);
 
     // Behind the restart marker that follows MCU row r, rows 0..r are complete.
-    const std::vector<std::size_t> restarts = MarkerOffsets(full, 0xD0, 0xD7, SegmentEnd(full, 0xDA));
-    ASSERT_EQ(restarts.size(), 3u);
+    std::vector<std::size_t> restarts;
+    for (std::uint8_t code : {0xD0, 0xD1, 0xD2})
+        restarts.push_back(FindMarker(full, code, SegmentEnd(full, 0xDA)));
     const std::size_t frameEnd = SegmentEnd(full, 0xC0);
 
     for (std::size_t cut = 0; cut <= full.size(); ++cut) {
         SCOPED_TRACE(testing::Message() << "first " << cut << " bytes");
         const Outcome part = DecodeFresh(Bytes(full.begin(), full.begin() + cut));
-        if (cut < 2) {
-            EXPECT_EQ(part.result, 0);
-        } else {
-            EXPECT_EQ(part.result, 1);
-        }
+        EXPECT_EQ(part.result, cut < 2 ? 0 : 1);
         if (cut >= frameEnd) {
             EXPECT_EQ(part.width, 48u);
             EXPECT_EQ(part.height, 32u);

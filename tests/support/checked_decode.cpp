@@ -88,20 +88,6 @@ Outcome DecodeChecked(Decoder decoder, std::span<const std::uint8_t> stream, std
     return out;
 }
 
-std::vector<std::span<const std::uint8_t>> SplitStreams(std::span<const std::uint8_t> input)
-{
-    std::vector<std::span<const std::uint8_t>> streams;
-    std::size_t start = 0;
-    for (std::size_t i = 1; i + 1 < input.size(); ++i) {
-        if (input[i] == 0xFF && input[i + 1] == 0xD8 && i > start) {
-            streams.push_back(input.subspan(start, i - start));
-            start = i;
-        }
-    }
-    streams.push_back(input.subspan(start));
-    return streams;
-}
-
 std::string CompareOutcomes(const Outcome& got, const Outcome& expected)
 {
     if (got.result != expected.result || got.width != expected.width || got.height != expected.height)
