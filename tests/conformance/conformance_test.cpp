@@ -21,7 +21,11 @@ using testsupport::Rgb;
 
 namespace {
 
-enum class Sampling { kGrey, k444, k422, k420 };
+// A component layout: luma sampling factors, and the test name's part.
+struct Sampling {
+    const char* name;
+    int components, h, v;
+};
 
 using Samples = std::vector<std::uint8_t>;  // interleaved, top row first
 
@@ -178,8 +182,6 @@ Rgb Decode(const Bytes& original)
 
 }  // namespace model
 
-int ComponentsOf(Sampling s) { return s == Sampling::kGrey ? 1 : 3; }
-
 // What a test varies: libjpeg-turbo's quality, its optimised Huffman tables or
 // its standard ones, a restart marker behind every MCU row or none.
 struct Encoding {
@@ -194,12 +196,11 @@ struct Encoding {
 Bytes Conform(Sampling sampling, const Samples& samples, int width, int height, Encoding e, double minPsnr,
               int maxDifference)
 {
-    const char* names[] = {"grey", "4:4:4", "4:2:2", "4:2:0"};
-    SCOPED_TRACE(testing::Message() << names[int(sampling)] << " " << width << "x" << height << " q" << e.quality
+    SCOPED_TRACE(testing::Message() << sampling.name << " " << width << "x" << height << " q" << e.quality
                                     << (e.optimise ? " optimised" : "") << (e.restartRows ? " restart rows" : ""));
-    testsupport::EncodeOptions o = testsupport::Sized(width, height, ComponentsOf(sampling));
-    o.h[0] = sampling == Sampling::k420 || sampling == Sampling::k422 ? 2 : 1;
-    o.v[0] = sampling == Sampling::k420 ? 2 : 1;
+    testsupport::EncodeOptions o = testsupport::Sized(width, height, sampling.components);
+    o.h[0] = sampling.h;
+    o.v[0] = sampling.v;
     o.quality = e.quality;
     o.optimize = e.optimise;
     o.restartInRows = e.restartRows;
@@ -243,7 +244,7 @@ TEST_P(Conformance, SmoothPicturesMatchTheReferenceDecoder)
 {
     const Sampling sampling = GetParam();
     for (auto [w, h] : {std::pair<int, int>{1, 1}, {8, 8}, {17, 9}, {33, 47}, {640, 480}}) {
-        const Samples image = MakeImage(w, h, ComponentsOf(sampling), false);
+        const Samples image = MakeImage(w, h, sampling.components, false);
         for (int quality : {5, 10, 25, 50, 75, 90, 95, 100})
             for (bool optimise : {false, true})
                 for (bool restartRows : {false, true})
@@ -288,7 +289,7 @@ TEST_P(Conformance, NoisyPicturesWithRestartRowsMatchTheReferenceDecoder)
     const Sampling sampling = GetParam();
     RowEnds ends;
     for (auto [w, h] : {std::pair<int, int>{33, 47}, {640, 480}}) {
-        const Samples image = MakeImage(w, h, ComponentsOf(sampling), true);
+        const Samples image = MakeImage(w, h, sampling.components, true);
         for (int quality : {50, 75, 90, 95, 98, 100})
             CountRowEnds(Conform(sampling, image, w, h, {quality, true, true},
                                  quality <= 90 ? 38.0 : quality < 100 ? 27.0 : 16.0,
@@ -300,14 +301,9 @@ TEST_P(Conformance, NoisyPicturesWithRestartRowsMatchTheReferenceDecoder)
     EXPECT_GE(ends.markers - ends.exact - ends.stuffed, 5);
 }
 
-std::string SamplingName(const ::testing::TestParamInfo<Sampling>& info)
-{
-    const char* names[] = {"Grey", "Full", "HalfWidth", "HalfBoth"};
-    return names[int(info.param)];
-}
-
 INSTANTIATE_TEST_SUITE_P(Samplings, Conformance,
-                         ::testing::Values(Sampling::kGrey, Sampling::k444, Sampling::k422, Sampling::k420),
-                         SamplingName);
+                         ::testing::Values(Sampling{"Grey", 1, 1, 1}, Sampling{"Full", 3, 1, 1},
+                                           Sampling{"HalfWidth", 3, 2, 1}, Sampling{"HalfBoth", 3, 2, 2}),
+                         [](const ::testing::TestParamInfo<Sampling>& info) { return info.param.name; });
 
 }  // namespace
