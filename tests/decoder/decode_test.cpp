@@ -323,7 +323,6 @@ std::vector<Row> Rows()
         {"APP0 passes over the 0xFF of a marker at its byte 13", QuantProbe(App0Then(11)), 1, 8, 8, Flat(g128)},
         {"APP0 is searched on from its byte 14", QuantProbe(App0Then(12)), 1, 8, 8, Flat(g172)},
         {"a marker inside APP1 is found", QuantProbe(Segment(0xE1, kQuant2)), 1, 8, 8, Flat(g172)},
-        {"a marker inside COM is found", QuantProbe(Segment(0xFE, kQuant2)), 1, 8, 8, Flat(g172)},
         {"a marker inside SOF2 is found", QuantProbe(Segment(0xC2, kQuant2)), 1, 8, 8, Flat(g172)},
 
         // Quantisation and Huffman tables.
