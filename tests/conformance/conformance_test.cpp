@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
-#include <string>
 #include <vector>
 
 #include <jpeglib.h>
