@@ -50,12 +50,16 @@ Bytes Stream(const Bytes& tables, const std::vector<FrameComponent>& frame, cons
     return StreamBuilder().Soi().Add(tables).Sof0(width, 8, frame).Sos(scan).Add(data).Eoi().bytes();
 }
 
-// Entropy-coded data as `write` puts it, padded.
-Bytes Data(const Write& write)
+// Entropy-coded data as `write` puts it, then `tail` 0-bits that no block
+// takes, so that the paths that look ahead of the reader find data behind
+// every code; padded.
+Bytes Data(const Write& write, int tail = 64)
 {
     BitWriter bits;
     BlockCoder coder(bits);
     write(coder, bits);
+    for (; tail > 0; tail -= 16)
+        bits.Put(0, 16);
     return bits.Finish();
 }
 
@@ -166,7 +170,7 @@ Bytes EndingAtEoi(int value)
         ThreeZrl(b);
         b.Ac(14, value);
         EXPECT_EQ(bits.BitsInLastByte(), 0);
-    }), 8);
+    }, 0), 8);
 }
 
 // Grey255 16 x 8: the first block as `write` puts it, then DC difference 5 and EOB.
