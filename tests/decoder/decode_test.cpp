@@ -478,6 +478,19 @@ TEST(DecodeJpeg, GivesEachHandBuiltStreamItsResultSizeAndPixels)
     }
 }
 
+// Behind its last MCU row the scan reads nothing: with restart markers between
+// the rows and without, the bytes behind EOI stay unread on every path.
+TEST(DecodeJpeg, ReadsNothingBehindTheLastMcuRow)
+{
+    for (int interval : {0, 1}) {
+        Bytes stream = RestartRows({{129, 130}, {127, 126}}, interval);
+        const auto end = static_cast<std::uint32_t>(stream.size());
+        stream.resize(end + 8, 0x00);
+        DecodeFresh(stream);
+        EXPECT_LE(std::get<0>(ReaderState()), end) << "restart interval " << interval;
+    }
+}
+
 #ifdef __linux__
 // The paths this processor runs against the features that the system reports
 // for it: /proc/cpuinfo's flags, which leave avx2 out when the system does not

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -315,19 +316,32 @@ void ForEachPath(Run run)
     JpegForcePath(active);
 }
 
+// Where the decoder's reader stands.
+inline auto ReaderState()
+{
+    const JpegDecoderState& s = jpegState;
+    return std::tuple(s.cursor, int{s.currentByte}, int{s.bitMask}, int{s.markerSeen}, s.dataExhausted);
+}
+
 // The decode by the reference build and by every path, each with DecodeJpeg's
-// promises checked (checked_decode.h), which must agree. The state that
-// earlier calls left carries over; a decode leaves the state that the same
-// stream's next decode starts from no different, so every path decodes the
-// stream as the first did.
+// promises checked (checked_decode.h), which must agree, and leave the reader
+// where the reference path does. The state that earlier calls left carries
+// over; a decode leaves the state that the same stream's next decode starts
+// from no different, so every path decodes the stream as the first did.
 inline testsupport::Outcome Decode(const Bytes& stream)
 {
     const testsupport::Outcome reference = testsupport::DecodeChecked(testsupport::Decoder::kReference, stream);
     EXPECT_EQ(reference.problem, "") << "reference build";
+    const JpegPath active = JpegActivePath();
+    JpegForcePath(JpegPath::kReference);
+    testsupport::DecodeChecked(testsupport::Decoder::kFast, stream, 0);
+    const auto stands = ReaderState();
+    JpegForcePath(active);
     ForEachPath([&](JpegPath path) {
         const testsupport::Outcome fast = testsupport::DecodeChecked(testsupport::Decoder::kFast, stream);
         EXPECT_EQ(fast.problem, "") << JpegPathName(path) << " path";
         EXPECT_EQ(testsupport::CompareOutcomes(fast, reference), "") << JpegPathName(path) << " path";
+        EXPECT_EQ(ReaderState(), stands) << JpegPathName(path) << " path: the reader's cursor, byte, mask, marker, end";
     });
     return reference;
 }
