@@ -434,8 +434,8 @@ std::vector<Row> Rows()
         {"a colour scan with luma sampled 3 x 1 decodes in the grey layout", Picture(16, 8, 0x31, GreyData({70, 180})),
          1, 16, 8, Levels({{70, 180}})},
 
-        // Restart intervals: a marker behind each MCU row resets the predictors
-        // (rows ending padded, exact or in a stuffed 0xFF: the conformance tests).
+        // Restart intervals: a marker behind each MCU row resets the predictors;
+        // rows end padded, in a stuffed 0xFF and exactly at a byte's end.
         {"interval 65535 counts as 1", RestartRows(threeRows, 65535), 1, 8, 24, Levels(threeRows)},
         {"a stuffed 0xFF between a row's last block and its marker is passed over with the marker",
          Picture(16, 16, 0, [] {
@@ -444,6 +444,8 @@ std::vector<Row> Rows()
              return b.Finish();
          }(), 1),
          1, 16, 16, Levels({{129, 130}, {127, 126}})},
+        {"a row whose data fills its last byte: the reader has taken its marker already",
+         RestartRows({{129, 130}, {127, 126}}, 1), 1, 16, 16, Levels({{129, 130}, {127, 126}})},
         {"DRI 0: the predictors run on", RestartRows({{129, 130}, {127, 126}}, 0), 1, 16, 16,
          Levels({{129, 130}, {127, 126}})},
         {"bits in front of a marker that are not all 1 are a code's",  // 1110 FF 0000: no DC code; then EOB
