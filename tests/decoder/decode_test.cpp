@@ -132,15 +132,6 @@ HuffmanDefinition TableOf300Codes(std::uint8_t symbol256 = 0)
     return t;
 }
 
-// DC and AC table 0 in one DHT whose length word ends one byte into the AC table.
-Bytes DhtCutShort()
-{
-    Bytes dht = Dht({TestDcTable(0), TestAcTable(0)});
-    dht[3] = 2 + 17 + 12 + 1;
-    dht[2] = 0;
-    return dht;
-}
-
 // 8 x 8 colour, one MCU of Y 200 and Cb, Cr 128 behind `tables`: grey 200
 // when the scan starts, 128 when it does not.
 Bytes ColourProbe(const Bytes& tables)
@@ -288,6 +279,13 @@ std::vector<Row> Rows()
     const std::vector<std::vector<int>> threeRows = {{140}, {150}, {160}};
     Bytes zeroAt10(64, 255);  // quantisers, zig-zag position 10 being (4,0)
     zeroAt10[10] = 0;
+    Bytes cutShort = Dht({TestDcTable(0), TestAcTable(0)});  // its length word ends one byte into the AC table
+    cutShort[2] = 0;
+    cutShort[3] = 2 + 17 + 12 + 1;
+    HuffmanDefinition longCodes{0x00, {}, Bytes(256, 0)};  // 0000 0000 0000, then 255 of 16 bits
+    longCodes.counts[11] = 1;
+    longCodes.counts[15] = 255;
+    longCodes.symbols[255] = 3;
     HuffmanDefinition dcTo32 = TestDcTable(0);  // categories 0..11, then 16 and 32
     dcTo32.counts[3] = 14;
     dcTo32.symbols.insert(dcTo32.symbols.end(), {16, 32});
@@ -335,7 +333,7 @@ std::vector<Row> Rows()
         {"DHT segments are read until then",
          HuffmanProbe(Dht({TestDcTable(0), TestDcTable(1), SwappedAcTable()}) + Dht({TestAcTable(0)})), 1, 16, 8,
          SameAs(plainHuffman)},
-        {"a DHT is read table by table while its length word says more follows", HuffmanProbe(DhtCutShort()), 1,
+        {"a DHT is read table by table while its length word says more follows", HuffmanProbe(cutShort), 1,
          16, 8, SameAs(plainHuffman)},
         {"of more than 256 codes the first 256 are kept, the rest read past",
          Stream(quant1 + Dht({TableOf300Codes(), TestAcTable(0)}), kGreyFrame, kGreyScan,
@@ -352,6 +350,10 @@ std::vector<Row> Rows()
                     bits.Put(0b00, 2); bits.Put(22, 5); b.AcSymbol(0x00);
                 }), 16),
          1, 16, 8, Levels({{160, 162}})},
+        {"of 256 codes of 12 bits and more the last one matches",  // 0000 0001 0000 1110: category 3
+         Stream(Dqt({FlatQuant(0, 8)}) + Dht({longCodes, TestAcTable(0)}), kGreyFrame, kGreyScan,
+                Data([](auto& b, auto& bits) { bits.Put(0x010E, 16); bits.Put(0b101, 3); b.AcSymbol(0x00); })),
+         1, 8, 8, Flat(GreyPixel(133))},
         {"long codes that a shorter definition left behind still match",  // 0100 0000 0000: category 4, as before
          Stream(Dqt({FlatQuant(0, 8)}) + Dht({{0x00, {0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, {0, 4}}}) +
                     Dht({{0x00, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, {0}}, TestAcTable(0)}),
