@@ -25,6 +25,7 @@ struct Sampling {
     const char* name;
     int components, h, v;
 };
+void PrintTo(const Sampling& sampling, std::ostream* out) { *out << sampling.name; }
 
 using Samples = std::vector<std::uint8_t>;  // interleaved, top row first
 
