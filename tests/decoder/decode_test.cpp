@@ -1,8 +1,9 @@
 // DecodeJpeg over hand-built streams, one row per behaviour: the stream, the
 // streams decoded before it (the state carries over), and the result, size
 // and pixels it must give. Every row is decoded by the reference build and
-// by every path, which must agree and keep DecodeJpeg's promises. Last, which
-// paths the processor runs, against what the system reports.
+// by every path, which must agree and keep DecodeJpeg's promises. Then that
+// nothing behind the last MCU row is read; last, which paths the processor
+// runs, against what the system reports.
 #include <gtest/gtest.h>
 
 #include <algorithm>
