@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 
 #include "jpeg/jpeg_trace.h"
 #include "tests/support/stream_builder.h"
@@ -66,27 +67,23 @@ TEST(JpegTrace, RecordsTheMarkersTablesAndEndOfAHandBuiltStream)
     auto trace = std::make_unique<JpegTrace>();
     JpegSetTrace(trace.get());
     DecodeFresh(stream);
-    JpegSetTrace(nullptr);
+    auto marker = [](const JpegTraceMarker& m) { return std::tuple(m.offset, m.end, int(m.code), m.use, int(m.result)); };
+    auto table = [](const JpegTraceTable& t) { return std::tuple(t.offset, t.kind, t.index); };
     ASSERT_EQ(trace->markerCount, markers.size());
-    for (std::size_t i = 0; i < markers.size(); ++i) {
-        const JpegTraceMarker &got = trace->markers[i], &want = markers[i];
-        SCOPED_TRACE(testing::Message() << "marker " << i << ", FF" << std::hex << int(want.code));
-        EXPECT_EQ(got.offset, want.offset);
-        EXPECT_EQ(got.end, want.end);
-        EXPECT_EQ(got.code, want.code);
-        EXPECT_EQ(got.use, want.use);
-        EXPECT_EQ(got.result, want.result);
-    }
+    for (std::size_t i = 0; i < markers.size(); ++i)
+        EXPECT_EQ(marker(trace->markers[i]), marker(markers[i])) << "marker " << i;
     ASSERT_EQ(trace->tableCount, tables.size());
-    for (std::size_t i = 0; i < tables.size(); ++i) {
-        SCOPED_TRACE(testing::Message() << "table " << i);
-        EXPECT_EQ(trace->tables[i].offset, tables[i].offset);
-        EXPECT_EQ(trace->tables[i].kind, tables[i].kind);
-        EXPECT_EQ(trace->tables[i].index, tables[i].index);
-    }
+    for (std::size_t i = 0; i < tables.size(); ++i)
+        EXPECT_EQ(table(trace->tables[i]), table(tables[i])) << "table " << i;
     EXPECT_EQ(trace->restartInterval, 7);
     EXPECT_EQ(trace->end, JpegSearchEnd::kScanStart);
     EXPECT_EQ(trace->endOffset, scanStart);
+
+    // A stream refused at its first bytes leaves the same record cleared.
+    Decode({0xFF, 0xD9});
+    JpegSetTrace(nullptr);
+    EXPECT_EQ(std::tuple(trace->markerCount, trace->tableCount, trace->restartInterval, trace->end, trace->endOffset),
+              std::tuple(0u, 0u, std::uint16_t{0}, JpegSearchEnd::kEndOfData, 0u));
 }
 
 }  // namespace

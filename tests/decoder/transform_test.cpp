@@ -18,15 +18,10 @@ namespace {
 
 using Block = std::array<std::int16_t, 64>;
 
-class Transform : public ::testing::Test {
-protected:
-    void SetUp() override { jpegState = {}; }
-};
-
 // A prescale entry one off changes a multiplier for few quantisers (4520 ->
 // 4521 only for 193), which real encoders' tables seldom hold: the table is
 // held to its formula here, not left to the conformance pictures.
-TEST_F(Transform, PrescaleTableFollowsItsFormula)
+TEST(Transform, PrescaleTableFollowsItsFormula)
 {
     auto s = [](int k) { return k == 0 ? 1.0 : std::sqrt(2.0) * std::cos(k * std::numbers::pi / 16); };
     for (int r = 0; r < 8; ++r)
@@ -38,7 +33,7 @@ TEST_F(Transform, PrescaleTableFollowsItsFormula)
 // sparse and dense blocks of every magnitude, under tables that DQT gives and
 // under any 16-bit multipliers, and columns whose odd terms lie around the
 // SSE2 range guard's bound (8191), where its 16-bit sums would overflow next.
-TEST_F(Transform, EachPathsTransformGivesTheReferenceSamples)
+TEST(Transform, EachPathsTransformGivesTheReferenceSamples)
 {
     std::mt19937 random(7);
     auto below = [&](std::uint32_t n) { return static_cast<int>(random() % n); };

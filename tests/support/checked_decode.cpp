@@ -88,34 +88,19 @@ Outcome DecodeChecked(Decoder decoder, std::span<const std::uint8_t> stream, std
     return out;
 }
 
-std::vector<std::span<const std::uint8_t>> SplitStreams(std::span<const std::uint8_t> input)
+std::string CompareOutcomes(const Outcome& got, const Outcome& expected)
 {
-    std::vector<std::span<const std::uint8_t>> streams;
-    std::size_t start = 0;
-    for (std::size_t i = 1; i + 1 < input.size(); ++i) {
-        if (input[i] == 0xFF && input[i + 1] == 0xD8 && i > start) {
-            streams.push_back(input.subspan(start, i - start));
-            start = i;
-        }
+    if (got.result != expected.result || got.width != expected.width || got.height != expected.height)
+        return Format("result %" PRId32 ", %" PRIu32 " x %" PRIu32 "; expected result %" PRId32 ", %" PRIu32
+                      " x %" PRIu32,
+                      got.result, got.width, got.height, expected.result, expected.width, expected.height);
+    for (std::size_t i = 0; i < got.pixels.size() && i < expected.pixels.size(); ++i) {
+        if (got.pixels[i] != expected.pixels[i])
+            return Format("pixel %zu (x %zu, y %zu): 0x%08" PRIX32 ", expected 0x%08" PRIX32, i,
+                          got.width ? i % got.width : 0, got.width ? i / got.width : 0, got.pixels[i],
+                          expected.pixels[i]);
     }
-    streams.push_back(input.subspan(start));
-    return streams;
-}
-
-std::string CompareOutcomes(const Outcome& fast, const Outcome& reference)
-{
-    if (fast.result != reference.result || fast.width != reference.width || fast.height != reference.height)
-        return Format("fast: result %" PRId32 ", %" PRIu32 " x %" PRIu32 "; reference: result %" PRId32
-                      ", %" PRIu32 " x %" PRIu32,
-                      fast.result, fast.width, fast.height, reference.result, reference.width,
-                      reference.height);
-    for (std::size_t i = 0; i < fast.pixels.size() && i < reference.pixels.size(); ++i) {
-        if (fast.pixels[i] != reference.pixels[i])
-            return Format("pixel %zu (x %zu, y %zu): fast 0x%08" PRIX32 ", reference 0x%08" PRIX32, i,
-                          fast.width ? i % fast.width : 0, fast.width ? i / fast.width : 0,
-                          fast.pixels[i], reference.pixels[i]);
-    }
-    if (fast.pixels.size() != reference.pixels.size())
+    if (got.pixels.size() != expected.pixels.size())
         return "pixel counts differ";
     return {};
 }

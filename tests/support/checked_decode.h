@@ -30,11 +30,7 @@ void ResetDecoders();
 Outcome DecodeChecked(Decoder decoder, std::span<const std::uint8_t> stream,
                       std::uint64_t copyPixelsUpTo = ~std::uint64_t{0});
 
-// An input of the sequence fuzz target cut into streams: a new stream begins
-// at every SOI marker but one at the very start.
-std::vector<std::span<const std::uint8_t>> SplitStreams(std::span<const std::uint8_t> input);
-
-// Empty when the two outcomes are the same picture, else what differs.
-std::string CompareOutcomes(const Outcome& fast, const Outcome& reference);
+// Empty when the two outcomes are the same picture, else the first difference.
+std::string CompareOutcomes(const Outcome& got, const Outcome& expected);
 
 }  // namespace testsupport

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -280,16 +281,16 @@ private:
 
 // A whole stream with quantisers of 1 and TestDcTable/TestAcTable as tables 0 and 1:
 // one grey component (ySampling 0), or Y (sampled ySampling), Cb and Cr.
-// restartInterval < 0 writes no DRI segment; chromaQuant sets table 1.
+// restartInterval < 0 writes no DRI segment.
 inline Bytes Picture(std::uint16_t width, std::uint16_t height, std::uint8_t ySampling,
-                     const Bytes& scan, int restartInterval = -1, std::uint8_t chromaQuant = 1)
+                     const Bytes& scan, int restartInterval = -1)
 {
     StreamBuilder s;
     s.Soi();
     if (ySampling == 0) {
         s.Dqt({FlatQuant(0, 1)}).Dht({TestDcTable(0), TestAcTable(0)}).Sof0(width, height, {{1, 0x11, 0}});
     } else {
-        s.Dqt({FlatQuant(0, 1), FlatQuant(1, chromaQuant)})
+        s.Dqt({FlatQuant(0, 1), FlatQuant(1, 1)})
             .Dht({TestDcTable(0), TestAcTable(0), TestDcTable(1), TestAcTable(1)})
             .Sof0(width, height, {{1, ySampling, 0}, {2, 0x11, 1}, {3, 0x11, 1}});
     }
@@ -315,19 +316,32 @@ void ForEachPath(Run run)
     JpegForcePath(active);
 }
 
+// Where the decoder's reader stands.
+inline auto ReaderState()
+{
+    const JpegDecoderState& s = jpegState;
+    return std::tuple(s.cursor, int{s.currentByte}, int{s.bitMask}, int{s.markerSeen}, s.dataExhausted);
+}
+
 // The decode by the reference build and by every path, each with DecodeJpeg's
-// promises checked (checked_decode.h), which must agree. The state that
-// earlier calls left carries over; a decode leaves the state that the same
-// stream's next decode starts from no different, so every path decodes the
-// stream as the first did.
+// promises checked (checked_decode.h), which must agree, and leave the reader
+// where the reference path does. The state that earlier calls left carries
+// over; a decode leaves the state that the same stream's next decode starts
+// from no different, so every path decodes the stream as the first did.
 inline testsupport::Outcome Decode(const Bytes& stream)
 {
     const testsupport::Outcome reference = testsupport::DecodeChecked(testsupport::Decoder::kReference, stream);
     EXPECT_EQ(reference.problem, "") << "reference build";
+    const JpegPath active = JpegActivePath();
+    JpegForcePath(JpegPath::kReference);
+    testsupport::DecodeChecked(testsupport::Decoder::kFast, stream, 0);
+    const auto stands = ReaderState();
+    JpegForcePath(active);
     ForEachPath([&](JpegPath path) {
         const testsupport::Outcome fast = testsupport::DecodeChecked(testsupport::Decoder::kFast, stream);
         EXPECT_EQ(fast.problem, "") << JpegPathName(path) << " path";
         EXPECT_EQ(testsupport::CompareOutcomes(fast, reference), "") << JpegPathName(path) << " path";
+        EXPECT_EQ(ReaderState(), stands) << JpegPathName(path) << " path: the reader's cursor, byte, mask, marker, end";
     });
     return reference;
 }
