@@ -77,25 +77,32 @@ INSTANTIATE_TEST_SUITE_P(Samplings, LayoutTest,
                                          SamplingCase{"s420_1x1", 3, 2, 2, 1, 1, "colour 4:2:0"}),
                          [](const testing::TestParamInfo<SamplingCase>& i) { return i.param.name; });
 
+// Past kMaxListed markers the list stops, and the count and the walk go on.
 TEST(StructureTest, PlacesRestartMarkersByTheMcusInFrontOfThem)
 {
-    EncodeOptions o;
-    o.h[0] = o.v[0] = 1;  // 4:4:4, 8x8 MCUs: 5 per row, 3 rows
-    o.width = 40;
-    o.height = 24;
-    o.restartInterval = 3;
-    Bytes jpeg = Encode(o);
-    JpegStructure s = ReadJpegStructure(jpeg);
-    ASSERT_EQ(s.scans.size(), 1u);
-    const splash::ScanInfo& scan = s.scans[0];
-    EXPECT_EQ(s.restartInterval, 3);
-    ASSERT_EQ(scan.restartCount, 4u);  // after 3, 6, 9, 12 of 15
-    for (std::uint32_t k = 0; k < 4; ++k) {
-        EXPECT_EQ(scan.restarts[k].afterMcus, 3 * (k + 1));
-        EXPECT_EQ(scan.restarts[k].number, k);
-        EXPECT_EQ(jpeg[scan.restarts[k].offset] << 8 | jpeg[scan.restarts[k].offset + 1], 0xFFD0 + k);
+    const struct { int width, height, components, interval; std::uint32_t mcus; } cases[] = {
+        {40, 24, 3, 3, 15},      // 4:4:4, 8x8 MCUs: 5 per row, 3 rows
+        {640, 416, 1, 1, 4160},  // 4159 markers
+    };
+    for (const auto& c : cases) {
+        EncodeOptions o = Sized(c.width, c.height, c.components);
+        o.h[0] = o.v[0] = 1;
+        o.restartInterval = c.interval;
+        Bytes jpeg = Encode(o);
+        JpegStructure s = ReadJpegStructure(jpeg);
+        ASSERT_EQ(s.scans.size(), 1u);
+        const splash::ScanInfo& scan = s.scans[0];
+        EXPECT_EQ(s.restartInterval, c.interval);
+        const std::uint32_t count = (c.mcus - 1) / c.interval;
+        EXPECT_EQ(scan.restartCount, count);
+        ASSERT_EQ(scan.restarts.size(), std::min<std::size_t>(count, splash::kMaxListed));
+        for (std::uint32_t k = 0; k < scan.restarts.size(); ++k) {
+            EXPECT_EQ(scan.restarts[k].afterMcus, c.interval * (k + 1));
+            EXPECT_EQ(scan.restarts[k].number, k % 8);
+            EXPECT_EQ(jpeg[scan.restarts[k].offset] << 8 | jpeg[scan.restarts[k].offset + 1], 0xFFD0 + k % 8);
+        }
+        EXPECT_EQ(scan.mcusDecoded, c.mcus);
     }
-    EXPECT_EQ(scan.mcusDecoded, 15u);
 }
 
 // An APP segment's kind by its number and identifier together.

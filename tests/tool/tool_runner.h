@@ -29,7 +29,8 @@ ToolRun RunTool(const std::string& arguments);
 std::string TempPath(const std::string& name);
 // Writes `bytes` to TempPath(name) and returns that path.
 std::string WriteTempFile(const Bytes& bytes, const std::string& name);
-bool ReadPpm(const std::string& path, Rgb& picture);
+// A PNG, BMP or PPM file, read by stb_image.
+bool ReadPicture(const std::string& path, Rgb& picture);
 
 using Json = nlohmann::ordered_json;
 

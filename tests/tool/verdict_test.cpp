@@ -273,7 +273,9 @@ const VerdictCase kCases[] = {
      {"luma-sampling"}, "wrong", Outcome::Differs},
     {"luma_1x2", [] { return EncodeWith([](auto& o) { o.h[0] = 1; o.v[0] = 2; }); },
      {"luma-1x2"}, "wrong", Outcome::Differs},
-    {"restart_every_two_rows", [] { return EncodeWith([](auto& o) { o.restartInRows = 2; }); },
+    // One marker, as the decoder takes, but after MCU 4 of a 3-MCU row.
+    {"restart_past_the_row_end",
+     [] { return EncodeWith([](auto& o) { o.width = 24; o.height = 16; o.restartInterval = 4; }, Grey()); },
      {"restart-placement"}, "wrong", Outcome::Differs},
     {"restart_every_mcu", [] { return EncodeWith([](auto& o) { o.restartInterval = 1; }); },
      {"restart-placement: 1 MCUs with 11 restart markers; the decoder takes one at the end of each of the first 2 "
@@ -315,6 +317,16 @@ const VerdictCase kCases[] = {
     {"cmyk_without_scan", [] { return WithoutScan(Sized(64, 48, 4)); }, {"component-count", "component-ids", "no-scan"},
      "blank", Outcome::Flat},
     {"undecodable_data", WithUndecodableData, {"damaged"}, "wrong", Outcome::Differs},
+    {"empty", [] { return Bytes{}; }, {"not-jpeg"}, "none", Outcome::Nothing},
+    {"one_byte", [] { return Bytes{0xFF}; }, {"not-jpeg"}, "none", Outcome::Nothing},
+    {"gif", [] { return Bytes{'G', 'I', 'F', '8'}; }, {"not-jpeg"}, "none", Outcome::Nothing},
+    {"end_before_start", [] { return Bytes{0xFF, 0xD9, 0xFF, 0xD8}; }, {"not-jpeg"}, "none", Outcome::Nothing},
+    {"fill_bytes_only", [] { return Bytes(5000, 0xFF); }, {"not-jpeg"}, "none", Outcome::Nothing},
+    {"start_only", [] { return Bytes{0xFF, 0xD8}; }, {"no-frame", "no-scan"}, "blank", Outcome::OnePixel},
+    {"start_and_end", [] { return Bytes{0xFF, 0xD8, 0xFF, 0xD9}; }, {"no-frame", "no-scan"}, "blank",
+     Outcome::OnePixel},
+    {"scan_header_cut", [] { return Bytes{0xFF, 0xD8, 0xFF, 0xDA, 0x00, 0x08, 0x03, 0x01, 0x00, 0x02, 0x11, 0x03}; },
+     {"no-frame", "scan-never-starts", "malformed"}, "blank", Outcome::OnePixel},
     // The decoder's search gets past a bad length and shows the picture, but
     // the file is broken for every other program.
     {"app0_length_past_the_end", WithApp0Length(0x7000),
@@ -353,6 +365,8 @@ TEST_P(VerdictTest, ReportsTheWarningsAndTheVerdictMatchesTheDecodedPicture)
     ToolRun run = RunOnPicture(picture, "--json", true);
 
     EXPECT_EQ(run.exitStatus, std::string(c.verdict) == "ok" ? 0 : 1) << run.err;
+    EXPECT_TRUE(run.err.empty()) << run.err;
+    EXPECT_EQ(run.out.find('\n'), run.out.size() - 1) << run.out;
     const Json report = ParseReport(run.out);
     ASSERT_TRUE(report.is_object()) << run.out;
     EXPECT_EQ(report["verdict"], c.verdict) << run.out;
@@ -390,6 +404,8 @@ TEST_P(VerdictTest, ReportsTheWarningsAndTheVerdictMatchesTheDecodedPicture)
         EXPECT_FALSE(run.previewWritten);
         EXPECT_EQ(report["decode"]["result"], 0) << run.out;
         EXPECT_EQ(report["window"]["shown"], false) << run.out;
+        EXPECT_EQ(report["window"]["wait_ms"], 0) << run.out;
+        EXPECT_EQ(report["window"]["visible"].dump(), R"({"left":0,"top":0,"right":0,"bottom":0})") << run.out;
         break;
     case Outcome::OnePixel:
         EXPECT_FALSE(run.previewWritten);
@@ -398,6 +414,8 @@ TEST_P(VerdictTest, ReportsTheWarningsAndTheVerdictMatchesTheDecodedPicture)
         EXPECT_EQ(report["window"]["shown"], true) << run.out;
         EXPECT_EQ(report["window"]["width"], 1) << run.out;
         EXPECT_EQ(report["window"]["client_width"], 0) << run.out;
+        EXPECT_EQ(report["window"]["wait_ms"], 3000) << run.out;  // the splash's timer
+        EXPECT_EQ(report["window"]["visible"].dump(), R"({"left":0,"top":0,"right":0,"bottom":0})") << run.out;
         EXPECT_EQ(report["verdict_line"].get<std::string>().rfind("BLANK: the splash will be a one-pixel", 0), 0u);
         break;
     case Outcome::Grey: {
