@@ -247,6 +247,7 @@ const VerdictCase kCases[] = {
     {"chroma_sampled_2x1", Encoded([](auto& o) { o.v[0] = 1; o.h[1] = o.h[2] = 2; }), {"chroma-sampling"}, "wrong",
      Outcome::Differs},
     {"luma_4x1", Encoded([](auto& o) { o.h[0] = 4; o.v[0] = 1; }), {"luma-sampling"}, "wrong", Outcome::Differs},
+    {"luma_4x2", Encoded([](auto& o) { o.h[0] = 4; o.v[0] = 2; }), {"luma-sampling"}, "wrong", Outcome::Differs},
     {"luma_1x2", Encoded([](auto& o) { o.h[0] = 1; o.v[0] = 2; }), {"luma-1x2"}, "wrong", Outcome::Differs},
     // One marker, as the decoder takes, but after MCU 4 of a 3-MCU row.
     {"restart_past_the_row_end",
