@@ -60,21 +60,23 @@ TEST(CommandLineTest, QuietPrintsOnlyTheVerdictLineOfTheFullReport)
     rgb.markers = {{0xE1, ExifPayload(3, Encode(Sized(16, 8)))}};
     EncodeOptions many;  // 41 markers: the text lists 40
     many.markers.assign(31, {0xFE, Bytes{'.'}});
-    for (const Bytes& picture : {Encode(many), Encode(progressive), Encode(rgb)}) {
+    for (const Bytes& picture : {Encode(many), Encode(progressive), Encode(rgb), Encode(Sized(2, 2))}) {
         ToolRun quiet = RunOnPicture(picture, "--quiet");
         ToolRun json = RunOnPicture(picture, "--json");
         ToolRun text = RunOnPicture(picture, "");
+        const Json report = ParseReport(json.out);
         EXPECT_EQ(quiet.exitStatus, json.exitStatus);
         EXPECT_EQ(quiet.exitStatus, text.exitStatus);
-        EXPECT_EQ(quiet.out, ParseReport(json.out).value("verdict_line", "<none>") + "\n");
+        EXPECT_EQ(quiet.out, report.value("verdict_line", "<none>") + "\n");
         // The text report ends with the same line.
         ASSERT_GE(text.out.size(), quiet.out.size());
         EXPECT_EQ(text.out.substr(text.out.size() - quiet.out.size()), quiet.out);
         EXPECT_EQ(text.out.rfind("file: ", 0), 0u);
         EXPECT_NE(text.out.find("decode: result 1"), std::string::npos);
+        EXPECT_EQ(text.out.find("client area 0x0 (only the frame shows)") != std::string::npos,
+                  report["window"]["client_width"] == 0) << text.out;
         // The text lists the first 40 markers the JSON lists, and no more.
         std::string markers = "\n  markers:";
-        const Json report = ParseReport(json.out);
         for (std::size_t i = 0; i < report["structure"]["markers"].size() && i < 40; ++i) {
             const Json& m = report["structure"]["markers"][i];
             markers += " " + m["name"].get<std::string>() + "@" + std::to_string(m["offset"].get<long>());
@@ -191,8 +193,21 @@ TEST(CommandLineTest, ReadmeAndHelpListEveryWarningCode)
     EXPECT_EQ(std::vector<std::string>(std::istream_iterator<std::string>(codes), {}), splash::WarningCodes());
 }
 
+// The groups of `pattern`'s first match in `text`, joined by spaces; "<none>" without a match.
+std::string Groups(const std::string& text, const char* pattern)
+{
+    std::smatch m;
+    if (!std::regex_search(text, m, std::regex(pattern)))
+        return "<none>";
+    std::string joined = m[1];
+    for (std::size_t i = 2; i < m.size(); ++i)
+        joined += " " + m[i].str();
+    return joined;
+}
+
 // The numbers of --help's prose against what the tool does: with a 33x17
-// picture, a file that is not JPEG and a usage error.
+// picture, a file that is not JPEG, usage errors, and --make on a 64x48
+// progressive picture at the default quality and one above.
 TEST(CommandLineTest, HelpGivesTheToolsOwnNumbers)
 {
     const std::string help = std::regex_replace(RunTool("--help").out, std::regex(R"(\s+)"), " ");
@@ -200,6 +215,15 @@ TEST(CommandLineTest, HelpGivesTheToolsOwnNumbers)
     const Json& window = r["window"];
     auto text = [](long value) { return std::to_string(value); };
     const std::string none = text(RunOnPicture({}, "").exitStatus), usage = text(RunTool("--frobnicate").exitStatus);
+    EncodeOptions progressive;
+    progressive.progressive = true;
+    const std::string make =
+        "--make '" + TempPath("help_made.jpg") + "' '" + WriteTempFile(Encode(progressive), "help.jpg") + "'";
+    const ToolRun made = RunTool(make), tooHigh = RunTool(make + " --quality 101");
+    const std::string quality = Groups(made.out, R"(quality (\d+))");
+    const ToolRun above = RunTool(make + " --quality " + text(std::atoi(quality.c_str()) + 1));
+    int madeWidth = 0, madeHeight = 0;
+    std::istringstream(Groups(made.out, R"(output: .*?, (\d+)x(\d+),)")) >> madeWidth >> madeHeight;
     const std::pair<const char*, std::string> claims[] = {
         {R"(pixels \((\d+),(\d+)\) to \(W-(\d+),H-(\d+)\))",
          text(window["visible"]["left"]) + " " + text(window["visible"]["top"]) + " " +
@@ -212,15 +236,15 @@ TEST(CommandLineTest, HelpGivesTheToolsOwnNumbers)
         {R"(at most (\d+) entries)", text(splash::kMaxListed)},
         {R"(Exit status: (\d+) the picture shows as encoded; (\d+) it shows .*?; (\d+) usage)",
          text(r["exit_status"]) + " " + none + " " + usage},
+        {R"(becomes \(W\+(\d+)\)x\(H\+(\d+)\))", text(madeWidth - 64) + " " + text(madeHeight - 48)},
+        {R"(\((\d:\d:\d) up to quality (\d+), (\d:\d:\d) above)",
+         Groups(made.out, R"(colour (\d:\d:\d))") + " " + quality + " " + Groups(above.out, R"(colour (\d:\d:\d))")},
+        {R"(Q (\d+)\.\.(\d+) \(default (\d+)\))", Groups(tooHigh.err, R"(takes (\d+) to (\d+))") + " " + quality},
+        {R"(margin \(default (\w+)\))", Groups(made.out, R"(rows of #(\w+))")},
+        {R"(Exit status (\d+) only when the written file)", text(made.exitStatus)},
     };
-    for (const auto& [pattern, measured] : claims) {
-        std::smatch m;
-        ASSERT_TRUE(std::regex_search(help, m, std::regex(pattern))) << pattern;
-        std::string stated = m[1];
-        for (std::size_t i = 2; i < m.size(); ++i)
-            stated += " " + m[i].str();
-        EXPECT_EQ(stated, measured) << pattern;
-    }
+    for (const auto& [pattern, measured] : claims)
+        EXPECT_EQ(Groups(help, pattern), measured) << pattern;
 }
 
 // -o: without --screen the decoder's pixels exactly, in each format; with it,
@@ -247,8 +271,6 @@ TEST(PreviewTest, ThePictureSitsInsideTheFrameWhereTheCentringPutsIt)
         std::remove(path.c_str());
         ToolRun run = RunTool("'" + source + "' -o '" + path + "'" + (onScreen ? " --screen " + size : ""));
         ASSERT_EQ(run.exitStatus, c.left < -1 ? 1 : 0) << run.err;  // cut: screen-size
-        std::smatch window;  // where the report puts the window, and how many picture pixels it says are seen
-        ASSERT_TRUE(std::regex_search(run.out, window, std::regex(R"(at \((-?\d+),(-?\d+)\) on .*?(\d+) of \d+ picture)")));
         Rgb screen;
         ASSERT_TRUE(ReadPicture(path, screen));
         ASSERT_EQ(screen.width, onScreen ? c.screenWidth : 33);
@@ -270,8 +292,11 @@ TEST(PreviewTest, ThePictureSitsInsideTheFrameWhereTheCentringPutsIt)
             }
         }
         EXPECT_EQ(wrongClient, 0u);
-        const std::string seen = std::to_string(c.left) + "," + std::to_string(c.top) + " " + std::to_string(clientSeen);
-        EXPECT_TRUE(!onScreen || window[1].str() + "," + window[2].str() + " " + window[3].str() == seen) << run.out;
+        // Where the report puts the window, and how many picture pixels it says are seen.
+        const std::string reported = Groups(run.out, R"(at \((-?\d+),(-?\d+)\) on .*?(\d+) of \d+ picture)");
+        const std::string seen =
+            std::to_string(c.left) + " " + std::to_string(c.top) + " " + std::to_string(clientSeen);
+        EXPECT_TRUE(!onScreen || reported == seen) << run.out;
         EXPECT_EQ(clientSeen, std::size_t(std::min(screen.width, c.left + 1 + clientWidth) - std::max(0, c.left + 1)) *
                                   (std::min(screen.height, c.top + 1 + clientHeight) - std::max(0, c.top + 1)));
         EXPECT_LE(desktop.size(), 1u);

@@ -106,6 +106,10 @@ def cases(work):
     wide.save(path("wide.png"))
     out.append(("wide.png, default box", path("wide.png"), [], wide.resize((1920, 480), Image.LANCZOS), 0))
     out.append(("in.png, --screen 80x80", path("in.png"), ["--screen", "80x80"], base.resize((80, 60), Image.LANCZOS), 0))
+    # Two columns too wide: only the width changes.
+    quadrants(162, 40).save(path("too-wide.png"))
+    out.append(("too-wide.png, --screen 160x160", path("too-wide.png"), ["--screen", "160x160"],
+                quadrants(162, 40).resize((160, 40), Image.LANCZOS), 0))
     grey = base.convert("L")
     grey.save(path("grey.png"))
     out.append(("grey.png, one component", path("grey.png"), [], grey, 0))

@@ -267,9 +267,10 @@ const VerdictCase kCases[] = {
      "wrong", Outcome::Reference, [] { return Encode(Sized(16, 8)); }},
     {"fill_byte_before_dht", [] { return WithFillBytes(1); },
      {"fill-byte: before the DHT marker", "scan-never-starts: it read 2, 1 and 2"}, "blank", Outcome::Flat},
-    {"abbreviated_without_tables",  // restart rows that the structure reader cannot walk without tables
-     Encoded([](auto& o) { o.omitTables = true; o.restartInRows = 1; }, Sized(64, 48, 1)),
-     {"sos-before-tables", "no-tables"}, "blank", Outcome::Flat},
+    // No tables for the structure reader to walk by: one restart marker, after MCU 4 of a 3-MCU row.
+    {"abbreviated_restart_past_the_row_end",
+     Encoded([](auto& o) { o.omitTables = true; o.width = 24; o.height = 16; o.restartInterval = 4; }, Sized(64, 48, 1)),
+     {"sos-before-tables", "no-tables", "restart-placement"}, "blank", Outcome::Flat},
     {"exif_orientation", [] { return WithExif(6, false); }, {"orientation"}, "wrong", Outcome::Reference},
     {"larger_than_screen",
      Encoded([](auto& o) { o.width = 2000; o.height = 1100; }, Sized(64, 48, 1)),
