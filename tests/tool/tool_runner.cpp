@@ -95,14 +95,4 @@ Json ParseReport(const std::string& out)
     return Json::parse(out, nullptr, false);
 }
 
-std::vector<std::string> ReportedCodes(const Json& report)
-{
-    std::vector<std::string> codes;
-    if (!report.is_object() || !report.contains("warnings"))
-        return {"<no warnings list>"};
-    for (const Json& w : report["warnings"])
-        codes.push_back(w.value("code", "<no code>"));
-    return codes;
-}
-
 }  // namespace testsupport

@@ -36,7 +36,5 @@ using Json = nlohmann::ordered_json;
 
 // The tool's one-line JSON report, parsed; a discarded value when it does not parse.
 Json ParseReport(const std::string& out);
-// The codes of its warnings, in order.
-std::vector<std::string> ReportedCodes(const Json& report);
 
 }  // namespace testsupport
