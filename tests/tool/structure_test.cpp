@@ -105,25 +105,29 @@ TEST(StructureTest, PlacesRestartMarkersByTheMcusInFrontOfThem)
     }
 }
 
-// An APP segment's kind by its number and identifier together.
+// An APP segment's kind by its number and identifier together; a JPEG stream
+// (FF D8 FF) anywhere in it, to its very end, is a thumbnail.
 TEST(StructureTest, NamesAppSegmentsByNumberAndIdentifier)
 {
     auto bytes = [](const std::string& text) { return Bytes(text.c_str(), text.c_str() + text.size() + 1); };  // with its NUL
-    const std::tuple<int, Bytes, std::string> cases[] = {
-        {0xE1, bytes("http://ns.adobe.com/xap/1.0/"), "XMP"},
-        {0xE1, bytes("Photoshop 3.0"), "other"},
-        {0xE2, bytes("http://ns.adobe.com/xap/1.0/"), "other"},
-        {0xE2, bytes("ICC_PROFILE"), "ICC_PROFILE"},
-        {0xE1, bytes("ICC_PROFILE"), "other"},
-        {0xE2, bytes("Exif"), "other"},
-        {0xEE, bytes("Adobe"), "Adobe"},
+    const std::tuple<int, Bytes, std::string, int> cases[] = {  // code, payload, kind, thumbnail's place or -1
+        {0xE1, bytes("http://ns.adobe.com/xap/1.0/"), "XMP", -1},
+        {0xE1, bytes("Photoshop 3.0"), "other", -1},
+        {0xE2, bytes("http://ns.adobe.com/xap/1.0/"), "other", -1},
+        {0xE2, bytes("ICC_PROFILE"), "ICC_PROFILE", -1},
+        {0xE1, bytes("ICC_PROFILE"), "other", -1},
+        {0xE2, bytes("Exif"), "other", -1},
+        {0xEE, bytes("Adobe"), "Adobe", -1},
+        {0xE3, {'x', 'y', 0xFF, 0xD8, 0xFF}, "other", 2},
+        {0xE3, {'x', 0xFF, 0xD8, 0xFF, 'z'}, "other", 1},
     };
-    for (const auto& [code, payload, kind] : cases) {
+    for (const auto& [code, payload, kind, thumbnail] : cases) {
         EncodeOptions o;
         o.markers = {{code, payload}};
         JpegStructure s = ReadJpegStructure(Encode(o));
         ASSERT_EQ(s.apps.size(), 2u) << kind;
         EXPECT_EQ(s.apps[1].kind, kind) << code;
+        EXPECT_EQ(s.apps[1].hasThumbnail ? int(s.apps[1].thumbnailOffset - s.apps[1].offset - 4) : -1, thumbnail);
     }
 }
 

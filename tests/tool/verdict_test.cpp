@@ -225,6 +225,13 @@ const VerdictCase kCases[] = {
     {"dc_table_index_4", [] { return WithTableIndex(0xC4, 4); },
      {"third-huffman-table: 3 DC and 2 AC", "table-index", "dht-passed-over"}, "wrong", Outcome::Reference,
      [] { return Encode({}); }},
+    {"later_quant_table_differs_in_its_last_entry",
+     [] {
+         Bytes jpeg = WithFirstSegmentRepeated(0xDB);
+         ++jpeg[FindMarker(jpeg, 0xDA) - 1];  // the copy's last entry
+         return jpeg;
+     },
+     {"third-quant-table", "dqt-passed-over", "tables-differ"}, "wrong", Outcome::Reference},
     {"third_quant_table_repeating_one", [] { return WithFirstSegmentRepeated(0xDB); },
      {"third-quant-table", "dqt-passed-over"}, "wrong", Outcome::Reference},
     {"quant_table_index_2_first", [] { return WithTableIndex(0xDB, 2); },
