@@ -202,20 +202,18 @@ Bytes ExifPayload(int orientation, const Bytes& thumbnail, bool motorola)
         for (int i = 0; i < size; ++i)
             p.push_back(static_cast<std::uint8_t>(value >> 8 * (motorola ? size - 1 - i : i)));
     };
-    auto u16 = [&](unsigned v) { put(v, 2); };
-    auto u32 = [&](unsigned v) { put(v, 4); };
-    u16(motorola ? 0x4D4D : 0x4949);
-    u16(42);
-    u32(8);
-    u16(1);
-    u16(0x0112); u16(3); u32(1); u16(static_cast<unsigned>(orientation)); u16(0);
-    u32(thumbnail.empty() ? 0 : 26);
+    put(motorola ? 0x4D4D : 0x4949, 2);
+    put(42, 2);
+    put(8, 4);
+    put(1, 2);
+    put(0x0112, 2); put(3, 2); put(1, 4); put(static_cast<unsigned>(orientation), 2); put(0, 2);
+    put(thumbnail.empty() ? 0 : 26, 4);
     if (!thumbnail.empty()) {
-        u16(3);
-        u16(0x0103); u16(3); u32(1); u16(6); u16(0);
-        u16(0x0201); u16(4); u32(1); u32(68);
-        u16(0x0202); u16(4); u32(1); u32(static_cast<unsigned>(thumbnail.size()));
-        u32(0);
+        put(3, 2);
+        put(0x0103, 2); put(3, 2); put(1, 4); put(6, 2); put(0, 2);
+        put(0x0201, 2); put(4, 2); put(1, 4); put(68, 4);
+        put(0x0202, 2); put(4, 2); put(1, 4); put(static_cast<unsigned>(thumbnail.size()), 4);
+        put(0, 4);
         p.insert(p.end(), thumbnail.begin(), thumbnail.end());
     }
     return p;

@@ -21,14 +21,6 @@ using splash::FrameKind;
 using splash::JpegStructure;
 using splash::ReadJpegStructure;
 
-std::vector<std::string> MarkerNames(const JpegStructure& s)
-{
-    std::vector<std::string> names;
-    for (const splash::MarkerRecord& m : s.markers)
-        names.push_back(splash::MarkerName(m.code));
-    return names;
-}
-
 struct SamplingCase {
     const char* name;
     int components;
@@ -150,8 +142,11 @@ TEST(StructureTest, ReadsAppSegmentsCommentsAndTrailingBytes)
     EXPECT_EQ(s.apps[2].thumbnailOffset, s.apps[2].offset + 10);
     EXPECT_EQ(s.apps[2].thumbnailLength, thumbnail.size());
     EXPECT_FALSE(s.apps[3].hasThumbnail);  // extension 0x13: RGB pixels
-    EXPECT_EQ(MarkerNames(s), (std::vector<std::string>{"APP0", "APP1", "APP0", "APP0", "SOI", "RST0", "COM", "DQT", "DQT",
-                                                         "SOF0", "DHT", "DHT", "DHT", "DHT", "SOS", "EOI"}));
+    std::vector<std::string> names;
+    for (const splash::MarkerRecord& m : s.markers)
+        names.push_back(splash::MarkerName(m.code));
+    EXPECT_EQ(names, (std::vector<std::string>{"APP0", "APP1", "APP0", "APP0", "SOI", "RST0", "COM", "DQT", "DQT",
+                                                "SOF0", "DHT", "DHT", "DHT", "DHT", "SOS", "EOI"}));
     EXPECT_EQ(s.apps[0].kind, "JFIF");
     EXPECT_FALSE(s.apps[0].hasThumbnail);
     const splash::AppRecord& exif = s.apps[1];
