@@ -57,12 +57,9 @@ def with_alpha():
 
 def with_margin(image, colour=(0, 0, 0)):
     """The artwork at (0, 0) of a picture two pixels wider and taller; grey stays grey."""
-    if image.mode == "L" and colour[0] == colour[1] == colour[2]:
-        out = Image.new("L", (image.size[0] + 2, image.size[1] + 2), colour[0])
-        out.paste(image, (0, 0))
-        return out
-    out = Image.new("RGB", (image.size[0] + 2, image.size[1] + 2), colour)
-    out.paste(image.convert("RGB"), (0, 0))
+    grey = image.mode == "L" and colour[0] == colour[1] == colour[2]
+    out = Image.new("L" if grey else "RGB", (image.size[0] + 2, image.size[1] + 2), colour[0] if grey else colour)
+    out.paste(image.convert(out.mode), (0, 0))
     return out
 
 
