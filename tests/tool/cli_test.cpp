@@ -112,6 +112,7 @@ void CollectKeys(const Json& value, std::vector<std::string>& keys)
     }
 }
 
+// The README's whole text.
 std::string ReadReadme()
 {
     std::ifstream in(SPLASH_README);
@@ -236,7 +237,7 @@ TEST(CommandLineTest, HelpGivesTheToolsOwnNumbers)
 // the 33x17 picture's window centred by halves that truncate toward zero, its
 // 31x15 client area showing picture (x, y) at window (x + 1, y + 1) inside a
 // one-pixel frame, the rest of the screen one flat colour.
-TEST(PreviewTest, ThePictureSitsInsideTheFrameWhereTheCentringPutsIt)
+TEST(PreviewTest, HoldsTheDecodersPixelsWhereTheWindowShowsThem)
 {
     const Bytes picture = Encode(Sized(33, 17));
     std::uint32_t* pixels = nullptr;
