@@ -162,14 +162,14 @@ Bytes WithFirstSegmentRepeated(std::uint8_t code)
     return Insert(jpeg, FindMarker(jpeg, 0xDA), SegmentAt(jpeg, FindMarker(jpeg, code)));
 }
 
-// A copy of the first quantisation (DQT) or DC (DHT) table given index
-// `index`, in front of the scan (4) or of the other tables (2).
+// A copy of the first quantisation (DQT) or DC (DHT) table given the index byte
+// `index` (class and number for DHT), in front of the scan (number 4) or of the other tables.
 Bytes WithTableIndex(std::uint8_t code, std::uint8_t index)
 {
     Bytes jpeg = Encode({});
     Bytes segment = SegmentAt(jpeg, FindMarker(jpeg, code));
     segment[4] = index;
-    return Insert(jpeg, FindMarker(jpeg, index == 4 ? 0xDA : code), segment);
+    return Insert(jpeg, FindMarker(jpeg, (index & 15) == 4 ? 0xDA : code), segment);
 }
 
 // The grey picture's scan, header and data, twice.
@@ -222,6 +222,9 @@ const VerdictCase kCases[] = {
      Outcome::Differs},
     {"cmyk", Encoded([](auto& o) { o.components = 4; o.h[0] = o.v[0] = 1; }),
      {"component-count", "component-ids", "scan-components", "tables-differ"}, "blank", Outcome::Flat},
+    {"ac_table_index_4", [] { return WithTableIndex(0xC4, 0x14); },
+     {"third-huffman-table: 2 DC and 3 AC", "table-index", "dht-passed-over"}, "wrong", Outcome::Reference,
+     [] { return Encode({}); }},
     {"dc_table_index_4", [] { return WithTableIndex(0xC4, 4); },
      {"third-huffman-table: 3 DC and 2 AC", "table-index", "dht-passed-over"}, "wrong", Outcome::Reference,
      [] { return Encode({}); }},
