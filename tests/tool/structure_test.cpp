@@ -112,6 +112,7 @@ TEST(StructureTest, NamesAppSegmentsByNumberAndIdentifier)
         {0xEE, bytes("Adobe"), "Adobe", -1},
         {0xE3, {'x', 'y', 0xFF, 0xD8, 0xFF}, "other", 2},
         {0xE3, {'x', 0xFF, 0xD8, 0xFF, 'z'}, "other", 1},
+        {0xE0, {'J', 'F', 'X', 'X', 0, 0x10}, "JFXX", 6},  // extension 0x10: a JPEG thumbnail, here empty
     };
     for (const auto& [code, payload, kind, thumbnail] : cases) {
         EncodeOptions o;
