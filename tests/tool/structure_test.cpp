@@ -343,9 +343,11 @@ TEST(RobustnessTest, HostileLengthsAndCountsEndTheWalk)
     EXPECT_EQ(v.scanOffset, FindMarker(many, 0xDA));
     s = ReadJpegStructure(Insert(soi, 2, Segment(0xC0, {8, 0, 8, 0, 8, 3, 1, 0x11, 0})));  // 3 components, 1 given
     EXPECT_EQ(s.problems.front(), "frame header lists more components than it holds at offset 2");
-    Bytes sos = {3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63};  // no Ah, Al
-    s = ReadJpegStructure(Insert(soi, 2, Segment(0xDA, sos)));
+    s = ReadJpegStructure(Insert(soi, 2, {1, 2, 3}));
+    EXPECT_EQ(s.problems.front(), "3 bytes outside any segment at offset 2");
+    s = ReadJpegStructure(Insert(soi, 2, Segment(0xDA, {3, 1, 0x00})));  // 3 components, 1 given, no Ss, Se, Ah, Al
     ASSERT_EQ(s.scans.size(), 1u);
+    EXPECT_EQ(s.scans[0].components.size(), 1u);
     EXPECT_EQ(s.problems, (std::vector<std::string>{"scan header too short at offset 2", "the data ends inside the scan "
                                                     "at offset 2", "no end-of-image marker (FF D9)"}));
     EXPECT_FALSE(s.scans[0].mcusCounted);  // no frame, nothing to count
