@@ -27,6 +27,8 @@ TEST(CommandLineTest, UsageAndInputErrorsExitTwoWithOneLine)
     std::error_code exists;
     for (const char* name : {"full.png", "full.bmp", "full.ppm"})
         std::filesystem::create_symlink("/dev/full", TempPath(name), exists);
+    const std::string huge = WriteTempFile({}, "huge.jpg");  // sparse: 1 GiB and one byte, beyond the tool's limit
+    std::filesystem::resize_file(huge, (std::uintmax_t{1} << 30) + 1);
     const std::string cases[] = {
         "",
         "--frobnicate '" + good + "'",
@@ -36,7 +38,7 @@ TEST(CommandLineTest, UsageAndInputErrorsExitTwoWithOneLine)
         "'" + good + "' --reencode",  // --make's options without --make, and the reverse
         "--make out.jpg '" + good + "' -o p.png",
         "'" + good + "' --screen 1920x16385", "--make out.jpg '" + good + "' --quality 101",  // just past the limits
-        "'" + TempPath("no_such_file.jpg") + "'",
+        "'" + TempPath("no_such_file.jpg") + "'", "'" + huge + "'",
         "'" + testing::TempDir() + "'",
         "'" + good + "' -o '" + TempPath("no_such_dir/p.png") + "'",
         "'" + good + "' -o '" + TempPath("full.png") + "'", "'" + good + "' -o '" + TempPath("full.bmp") + "'",
@@ -58,8 +60,9 @@ TEST(CommandLineTest, QuietPrintsOnlyTheVerdictLineOfTheFullReport)
     progressive.progressive = true;
     rgb.rgbColourSpace = true;  // Adobe transform 0
     rgb.markers = {{0xE1, ExifPayload(3, Encode(Sized(16, 8)))}};
-    EncodeOptions many;  // 41 markers: the text lists 40
-    many.markers.assign(31, {0xFE, Bytes{'.'}});
+    EncodeOptions many;  // 41 markers (the text lists 40) and 11 restart markers (it lists 8)
+    many.markers.assign(30, {0xFE, Bytes{'.'}});
+    many.restartInterval = 1;
     for (const Bytes& picture : {Encode(many), Encode(progressive), Encode(rgb), Encode(Sized(2, 2))}) {
         ToolRun quiet = RunOnPicture(picture, "--quiet");
         ToolRun json = RunOnPicture(picture, "--json");
@@ -84,6 +87,13 @@ TEST(CommandLineTest, QuietPrintsOnlyTheVerdictLineOfTheFullReport)
         if (report["structure"]["marker_count"] > 40)
             markers += " ... (" + report["structure"]["marker_count"].dump() + " in all)";
         EXPECT_NE(text.out.find(markers + "\n"), std::string::npos) << markers;
+        for (const Json& scan : report["structure"]["scans"]) {  // where the restart markers stand
+            std::string restarts = ", " + scan["restart_count"].dump() + " restarts after MCUs";
+            for (std::size_t k = 0; k < scan["restarts"].size() && k < 8; ++k)
+                restarts += " " + scan["restarts"][k]["after_mcus"].dump();
+            restarts += scan["restart_count"] > 8 ? " ...\n" : "\n";
+            EXPECT_EQ(text.out.find(restarts) != std::string::npos, scan["restart_count"] > 0) << restarts;
+        }
         for (const Json& a : report["structure"]["app_segments"]) {  // and what each APP segment holds
             std::string line = "\n  " + a["marker"].get<std::string>() + " @" + a["offset"].dump() + ": " +
                                a["kind"].get<std::string>();

@@ -114,7 +114,7 @@ def cases(work):
     ImageDraw.Draw(grey_alpha).rectangle([0, 0, 31, 95], fill=(0, 0))
     grey_alpha.save(path("grey-alpha.png"))
     onto = Image.alpha_composite(Image.new("RGBA", grey.size, (0x33, 0x66, 0xCC, 255)), grey_alpha.convert("RGBA"))
-    out.append(("grey-alpha.png onto 3366CC, colour", path("grey-alpha.png"), ["--background", "3366CC"],
+    out.append(("grey-alpha.png onto #3366CC, colour", path("grey-alpha.png"), ["--background", "#3366CC"],
                 onto.convert("RGB"), 0))
     base.save(path("shows.jpg"), "JPEG", quality=90)
     out.append(("shows.jpg, copied", path("shows.jpg"), [], "copy", 0))
@@ -219,7 +219,7 @@ def main():
             # whose JPEG input the Windows Imaging Component decodes; a broken encode, under 20.
             if not measured or float(measured.group(1).replace(" dB", "").replace("infinite", "inf")) < 27:
                 problems.append("no PSNR of 27 dB or more")
-            background = (0x33, 0x66, 0xCC) if "3366CC" in extra else (0, 0, 0)
+            background = (0x33, 0x66, 0xCC) if "3366CC" in " ".join(extra) else (0, 0, 0)
             # stb_image reads every GIF and PSD with an alpha channel.
             for line, done in [("scaled: ", expected.size != Image.open(source).size and "EXIF" not in name),
                                ("orientation: EXIF", "EXIF" in name and not name.endswith("EXIF 1")),

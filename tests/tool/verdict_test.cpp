@@ -298,6 +298,8 @@ const VerdictCase kCases[] = {
      "blank", Outcome::OnePixel},
     {"end_of_image_inside_app15", Encoded([](auto& o) { o.markers = {{0xEF, {'a', 0xFF, 0xD9}}}; }),
      {"hidden-marker: inside the APP15 segment", "zero-size", "scan-never-starts"}, "blank", Outcome::OnePixel},
+    {"end_of_image_first_in_jpg13", Encoded([](auto& o) { o.markers = {{0xFD, {0xFF, 0xD9}}}; }),
+     {"hidden-marker", "zero-size", "scan-never-starts"}, "blank", Outcome::OnePixel},
     {"cut_in_the_scan", CutInTheScan, {"truncated: of 12 MCUs"}, "wrong", Outcome::Differs},
     {"no_scan", [] { return WithoutScan(Sized(64, 48, 1)); }, {"no-scan"}, "blank", Outcome::Flat},
     {"cmyk_without_scan", [] { return WithoutScan(Sized(64, 48, 4)); }, {"component-count", "component-ids", "no-scan"},
@@ -338,6 +340,8 @@ const VerdictCase kFineCases[] = {
      Outcome::Reference},
     {"two_fill_bytes_before_dht", [] { return WithFillBytes(2); }, {}, "ok", Outcome::Reference},
     {"no_jfif_header", Encoded([](auto& o) { o.jfif = false; }), {}, "ok", Outcome::Reference},
+    {"grey_sampled_1x2", Encoded([](auto& o) { o.v[0] = 2; o.h[0] = 1; }, Sized(64, 48, 1)), {}, "ok",
+     Outcome::Reference},
 };
 
 class VerdictTest : public testing::TestWithParam<VerdictCase> {};
