@@ -41,6 +41,8 @@ TEST_P(LayoutTest, WalksTheScanOfAnEncodedPictureAndFindsNothingToSay)
     JpegStructure s = ReadJpegStructure(jpeg);
 
     EXPECT_TRUE(s.problems.empty()) << s.problems.front();
+    for (const splash::QuantTableRecord& q : s.quantTables)
+        EXPECT_EQ(q.precision, 8);
     ASSERT_EQ(s.scans.size(), 1u);
     const splash::ScanInfo& scan = s.scans[0];
     int mcuW = 8 * (c.components == 3 ? c.h : 1), mcuH = 8 * (c.components == 3 ? c.v : 1);
@@ -110,6 +112,7 @@ TEST(StructureTest, NamesAppSegmentsByNumberAndIdentifier)
         {0xE1, bytes("ICC_PROFILE"), "other", -1},
         {0xE2, bytes("Exif"), "other", -1},
         {0xEE, bytes("Adobe"), "Adobe", -1},
+        {0xEF, bytes("Adobe"), "other", -1},
         {0xE3, {'x', 'y', 0xFF, 0xD8, 0xFF}, "other", 2},
         {0xE3, {'x', 0xFF, 0xD8, 0xFF, 'z'}, "other", 1},
         {0xE0, {'J', 'F', 'X', 'X', 0, 0x10}, "JFXX", 6},  // extension 0x10: a JPEG thumbnail, here empty
@@ -160,6 +163,9 @@ TEST(StructureTest, ReadsAppSegmentsCommentsAndTrailingBytes)
     ASSERT_EQ(s.comments.size(), 1u);
     EXPECT_EQ(s.comments[0].text, "hi?");
     EXPECT_EQ(s.bytesAfterEoi, 5u);
+    ASSERT_EQ(s.problems.size(), 2u);
+    EXPECT_EQ(s.problems[0].rfind("a second start-of-image marker at offset", 0), 0u);
+    EXPECT_EQ(s.problems[1].rfind("restart marker outside a scan at offset", 0), 0u);
     // The thumbnail's own markers stay inside APP1: one frame, one scan.
     EXPECT_EQ(s.frameCount, 1u);
     EXPECT_EQ(s.scanCount, 1u);
