@@ -3,7 +3,6 @@
 
 #include <array>
 #include <cmath>
-#include <csetjmp>
 #include <cstdio>
 #include <stdexcept>
 
@@ -11,16 +10,6 @@
 
 namespace testsupport {
 namespace {
-
-struct ErrorManager {
-    jpeg_error_mgr base;
-    std::jmp_buf jump;
-};
-
-void OnError(j_common_ptr cinfo)
-{
-    std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
-}
 
 // The test picture's own pixel at (x, y), as RGB.
 void SourcePixel(int x, int y, std::uint8_t rgb[3])
@@ -37,7 +26,7 @@ void SourcePixel(int x, int y, std::uint8_t rgb[3])
 
 Bytes Encode(const EncodeOptions& o)
 {
-    // Pixels in the input colour space, built before the setjmp region.
+    // Pixels in the input colour space.
     int inComponents = o.components == 1 ? 1 : o.components == 4 ? 4 : 3;
     std::vector<std::uint8_t> pixels(std::size_t(o.width) * o.height * inComponents);
     if (o.samples != nullptr)
@@ -59,14 +48,8 @@ Bytes Encode(const EncodeOptions& o)
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     jpeg_compress_struct cinfo;
-    ErrorManager error;
-    cinfo.err = jpeg_std_error(&error.base);
-    error.base.error_exit = OnError;
-    if (setjmp(error.jump)) {
-        jpeg_destroy_compress(&cinfo);
-        std::free(buffer);
-        throw std::runtime_error("libjpeg could not encode the test picture");
-    }
+    jpeg_error_mgr error;  // libjpeg's own: an error prints its message and ends the test program
+    cinfo.err = jpeg_std_error(&error);
     jpeg_create_compress(&cinfo);
     jpeg_mem_dest(&cinfo, &buffer, &size);
     cinfo.image_width = o.width;
@@ -133,13 +116,8 @@ Rgb ReferenceDecode(const Bytes& jpeg)
     Rgb out;
     std::vector<std::uint8_t> row;
     jpeg_decompress_struct cinfo;
-    ErrorManager error;
-    cinfo.err = jpeg_std_error(&error.base);
-    error.base.error_exit = OnError;
-    if (setjmp(error.jump)) {
-        jpeg_destroy_decompress(&cinfo);
-        throw std::runtime_error("libjpeg could not decode the picture");
-    }
+    jpeg_error_mgr error;
+    cinfo.err = jpeg_std_error(&error);
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
     jpeg_read_header(&cinfo, TRUE);
@@ -220,32 +198,22 @@ Bytes ExifPayload(int orientation, const Bytes& thumbnail, bool motorola)
     // "Exif\0\0", then a TIFF: IFD0 at 8 (one entry), IFD1 at 26 (three
     // entries, the compression first, as cameras write them), thumbnail at 68.
     Bytes p = {'E', 'x', 'i', 'f', 0, 0};
-    auto u16 = [&](unsigned v) {
-        std::uint8_t low = v & 0xFF, high = (v >> 8) & 0xFF;
-        p.insert(p.end(), motorola ? std::initializer_list<std::uint8_t>{high, low}
-                                   : std::initializer_list<std::uint8_t>{low, high});
+    auto put = [&](unsigned value, int size) {  // in the file's byte order
+        for (int i = 0; i < size; ++i)
+            p.push_back(static_cast<std::uint8_t>(value >> 8 * (motorola ? size - 1 - i : i)));
     };
-    auto u32 = [&](unsigned v) {
-        if (motorola) {
-            u16(v >> 16);
-            u16(v & 0xFFFF);
-        } else {
-            u16(v & 0xFFFF);
-            u16(v >> 16);
-        }
-    };
-    u16(motorola ? 0x4D4D : 0x4949);
-    u16(42);
-    u32(8);
-    u16(1);
-    u16(0x0112); u16(3); u32(1); u16(static_cast<unsigned>(orientation)); u16(0);
-    u32(thumbnail.empty() ? 0 : 26);
+    put(motorola ? 0x4D4D : 0x4949, 2);
+    put(42, 2);
+    put(8, 4);
+    put(1, 2);
+    put(0x0112, 2); put(3, 2); put(1, 4); put(static_cast<unsigned>(orientation), 2); put(0, 2);
+    put(thumbnail.empty() ? 0 : 26, 4);
     if (!thumbnail.empty()) {
-        u16(3);
-        u16(0x0103); u16(3); u32(1); u16(6); u16(0);
-        u16(0x0201); u16(4); u32(1); u32(68);
-        u16(0x0202); u16(4); u32(1); u32(static_cast<unsigned>(thumbnail.size()));
-        u32(0);
+        put(3, 2);
+        put(0x0103, 2); put(3, 2); put(1, 4); put(6, 2); put(0, 2);
+        put(0x0201, 2); put(4, 2); put(1, 4); put(68, 4);
+        put(0x0202, 2); put(4, 2); put(1, 4); put(static_cast<unsigned>(thumbnail.size()), 4);
+        put(0, 4);
         p.insert(p.end(), thumbnail.begin(), thumbnail.end());
     }
     return p;

@@ -57,12 +57,9 @@ def with_alpha():
 
 def with_margin(image, colour=(0, 0, 0)):
     """The artwork at (0, 0) of a picture two pixels wider and taller; grey stays grey."""
-    if image.mode == "L" and colour[0] == colour[1] == colour[2]:
-        out = Image.new("L", (image.size[0] + 2, image.size[1] + 2), colour[0])
-        out.paste(image, (0, 0))
-        return out
-    out = Image.new("RGB", (image.size[0] + 2, image.size[1] + 2), colour)
-    out.paste(image.convert("RGB"), (0, 0))
+    grey = image.mode == "L" and colour[0] == colour[1] == colour[2]
+    out = Image.new("L" if grey else "RGB", (image.size[0] + 2, image.size[1] + 2), colour[0] if grey else colour)
+    out.paste(image.convert(out.mode), (0, 0))
     return out
 
 
@@ -106,6 +103,10 @@ def cases(work):
     wide.save(path("wide.png"))
     out.append(("wide.png, default box", path("wide.png"), [], wide.resize((1920, 480), Image.LANCZOS), 0))
     out.append(("in.png, --screen 80x80", path("in.png"), ["--screen", "80x80"], base.resize((80, 60), Image.LANCZOS), 0))
+    # Two columns too wide: only the width changes.
+    quadrants(162, 40).save(path("too-wide.png"))
+    out.append(("too-wide.png, --screen 160x160", path("too-wide.png"), ["--screen", "160x160"],
+                quadrants(162, 40).resize((160, 40), Image.LANCZOS), 0))
     grey = base.convert("L")
     grey.save(path("grey.png"))
     out.append(("grey.png, one component", path("grey.png"), [], grey, 0))
@@ -113,7 +114,7 @@ def cases(work):
     ImageDraw.Draw(grey_alpha).rectangle([0, 0, 31, 95], fill=(0, 0))
     grey_alpha.save(path("grey-alpha.png"))
     onto = Image.alpha_composite(Image.new("RGBA", grey.size, (0x33, 0x66, 0xCC, 255)), grey_alpha.convert("RGBA"))
-    out.append(("grey-alpha.png onto 3366CC, colour", path("grey-alpha.png"), ["--background", "3366CC"],
+    out.append(("grey-alpha.png onto #3366CC, colour", path("grey-alpha.png"), ["--background", "#3366CC"],
                 onto.convert("RGB"), 0))
     base.save(path("shows.jpg"), "JPEG", quality=90)
     out.append(("shows.jpg, copied", path("shows.jpg"), [], "copy", 0))
@@ -218,7 +219,7 @@ def main():
             # whose JPEG input the Windows Imaging Component decodes; a broken encode, under 20.
             if not measured or float(measured.group(1).replace(" dB", "").replace("infinite", "inf")) < 27:
                 problems.append("no PSNR of 27 dB or more")
-            background = (0x33, 0x66, 0xCC) if "3366CC" in extra else (0, 0, 0)
+            background = (0x33, 0x66, 0xCC) if "3366CC" in " ".join(extra) else (0, 0, 0)
             # stb_image reads every GIF and PSD with an alpha channel.
             for line, done in [("scaled: ", expected.size != Image.open(source).size and "EXIF" not in name),
                                ("orientation: EXIF", "EXIF" in name and not name.endswith("EXIF 1")),

@@ -21,14 +21,6 @@ using splash::FrameKind;
 using splash::JpegStructure;
 using splash::ReadJpegStructure;
 
-std::vector<std::string> MarkerNames(const JpegStructure& s)
-{
-    std::vector<std::string> names;
-    for (const splash::MarkerRecord& m : s.markers)
-        names.push_back(splash::MarkerName(m.code));
-    return names;
-}
-
 struct SamplingCase {
     const char* name;
     int components;
@@ -49,6 +41,8 @@ TEST_P(LayoutTest, WalksTheScanOfAnEncodedPictureAndFindsNothingToSay)
     JpegStructure s = ReadJpegStructure(jpeg);
 
     EXPECT_TRUE(s.problems.empty()) << s.problems.front();
+    for (const splash::QuantTableRecord& q : s.quantTables)
+        EXPECT_EQ(q.precision, 8);
     ASSERT_EQ(s.scans.size(), 1u);
     const splash::ScanInfo& scan = s.scans[0];
     int mcuW = 8 * (c.components == 3 ? c.h : 1), mcuH = 8 * (c.components == 3 ? c.v : 1);
@@ -77,46 +71,59 @@ INSTANTIATE_TEST_SUITE_P(Samplings, LayoutTest,
                                          SamplingCase{"s420_1x1", 3, 2, 2, 1, 1, "colour 4:2:0"}),
                          [](const testing::TestParamInfo<SamplingCase>& i) { return i.param.name; });
 
+// Past kMaxListed markers the list stops, and the count and the walk go on.
 TEST(StructureTest, PlacesRestartMarkersByTheMcusInFrontOfThem)
 {
-    EncodeOptions o;
-    o.h[0] = o.v[0] = 1;  // 4:4:4, 8x8 MCUs: 5 per row, 3 rows
-    o.width = 40;
-    o.height = 24;
-    o.restartInterval = 3;
-    Bytes jpeg = Encode(o);
-    JpegStructure s = ReadJpegStructure(jpeg);
-    ASSERT_EQ(s.scans.size(), 1u);
-    const splash::ScanInfo& scan = s.scans[0];
-    EXPECT_EQ(s.restartInterval, 3);
-    ASSERT_EQ(scan.restartCount, 4u);  // after 3, 6, 9, 12 of 15
-    for (std::uint32_t k = 0; k < 4; ++k) {
-        EXPECT_EQ(scan.restarts[k].afterMcus, 3 * (k + 1));
-        EXPECT_EQ(scan.restarts[k].number, k);
-        EXPECT_EQ(jpeg[scan.restarts[k].offset] << 8 | jpeg[scan.restarts[k].offset + 1], 0xFFD0 + k);
+    const struct { int width, height, components, interval; std::uint32_t mcus; } cases[] = {
+        {40, 24, 3, 3, 15},      // 4:4:4, 8x8 MCUs: 5 per row, 3 rows
+        {640, 416, 1, 1, 4160},  // 4159 markers
+    };
+    for (const auto& c : cases) {
+        EncodeOptions o = Sized(c.width, c.height, c.components);
+        o.h[0] = o.v[0] = 1;
+        o.restartInterval = c.interval;
+        Bytes jpeg = Encode(o);
+        JpegStructure s = ReadJpegStructure(jpeg);
+        ASSERT_EQ(s.scans.size(), 1u);
+        const splash::ScanInfo& scan = s.scans[0];
+        EXPECT_EQ(s.restartInterval, c.interval);
+        const std::uint32_t count = (c.mcus - 1) / c.interval;
+        EXPECT_EQ(scan.restartCount, count);
+        ASSERT_EQ(scan.restarts.size(), std::min<std::size_t>(count, splash::kMaxListed));
+        for (std::uint32_t k = 0; k < scan.restarts.size(); ++k) {
+            EXPECT_EQ(scan.restarts[k].afterMcus, c.interval * (k + 1));
+            EXPECT_EQ(scan.restarts[k].number, k % 8);
+            EXPECT_EQ(jpeg[scan.restarts[k].offset] << 8 | jpeg[scan.restarts[k].offset + 1], 0xFFD0 + k % 8);
+        }
+        EXPECT_EQ(scan.mcusDecoded, c.mcus);
     }
-    EXPECT_EQ(scan.mcusDecoded, 15u);
 }
 
-// An APP segment's kind by its number and identifier together.
+// An APP segment's kind by its number and identifier together; a JPEG stream
+// (FF D8 FF) anywhere in it, to its very end, is a thumbnail.
 TEST(StructureTest, NamesAppSegmentsByNumberAndIdentifier)
 {
     auto bytes = [](const std::string& text) { return Bytes(text.c_str(), text.c_str() + text.size() + 1); };  // with its NUL
-    const std::tuple<int, Bytes, std::string> cases[] = {
-        {0xE1, bytes("http://ns.adobe.com/xap/1.0/"), "XMP"},
-        {0xE1, bytes("Photoshop 3.0"), "other"},
-        {0xE2, bytes("http://ns.adobe.com/xap/1.0/"), "other"},
-        {0xE2, bytes("ICC_PROFILE"), "ICC_PROFILE"},
-        {0xE1, bytes("ICC_PROFILE"), "other"},
-        {0xE2, bytes("Exif"), "other"},
-        {0xEE, bytes("Adobe"), "Adobe"},
+    const std::tuple<int, Bytes, std::string, int> cases[] = {  // code, payload, kind, thumbnail's place or -1
+        {0xE1, bytes("http://ns.adobe.com/xap/1.0/"), "XMP", -1},
+        {0xE1, bytes("Photoshop 3.0"), "other", -1},
+        {0xE2, bytes("http://ns.adobe.com/xap/1.0/"), "other", -1},
+        {0xE2, bytes("ICC_PROFILE"), "ICC_PROFILE", -1},
+        {0xE1, bytes("ICC_PROFILE"), "other", -1},
+        {0xE2, bytes("Exif"), "other", -1},
+        {0xEE, bytes("Adobe"), "Adobe", -1},
+        {0xEF, bytes("Adobe"), "other", -1},
+        {0xE3, {'x', 'y', 0xFF, 0xD8, 0xFF}, "other", 2},
+        {0xE3, {'x', 0xFF, 0xD8, 0xFF, 'z'}, "other", 1},
+        {0xE0, {'J', 'F', 'X', 'X', 0, 0x10}, "JFXX", 6},  // extension 0x10: a JPEG thumbnail, here empty
     };
-    for (const auto& [code, payload, kind] : cases) {
+    for (const auto& [code, payload, kind, thumbnail] : cases) {
         EncodeOptions o;
         o.markers = {{code, payload}};
         JpegStructure s = ReadJpegStructure(Encode(o));
         ASSERT_EQ(s.apps.size(), 2u) << kind;
         EXPECT_EQ(s.apps[1].kind, kind) << code;
+        EXPECT_EQ(s.apps[1].hasThumbnail ? int(s.apps[1].thumbnailOffset - s.apps[1].offset - 4) : -1, thumbnail);
     }
 }
 
@@ -139,8 +146,11 @@ TEST(StructureTest, ReadsAppSegmentsCommentsAndTrailingBytes)
     EXPECT_EQ(s.apps[2].thumbnailOffset, s.apps[2].offset + 10);
     EXPECT_EQ(s.apps[2].thumbnailLength, thumbnail.size());
     EXPECT_FALSE(s.apps[3].hasThumbnail);  // extension 0x13: RGB pixels
-    EXPECT_EQ(MarkerNames(s), (std::vector<std::string>{"APP0", "APP1", "APP0", "APP0", "SOI", "RST0", "COM", "DQT", "DQT",
-                                                         "SOF0", "DHT", "DHT", "DHT", "DHT", "SOS", "EOI"}));
+    std::vector<std::string> names;
+    for (const splash::MarkerRecord& m : s.markers)
+        names.push_back(splash::MarkerName(m.code));
+    EXPECT_EQ(names, (std::vector<std::string>{"APP0", "APP1", "APP0", "APP0", "SOI", "RST0", "COM", "DQT", "DQT",
+                                                "SOF0", "DHT", "DHT", "DHT", "DHT", "SOS", "EOI"}));
     EXPECT_EQ(s.apps[0].kind, "JFIF");
     EXPECT_FALSE(s.apps[0].hasThumbnail);
     const splash::AppRecord& exif = s.apps[1];
@@ -153,6 +163,9 @@ TEST(StructureTest, ReadsAppSegmentsCommentsAndTrailingBytes)
     ASSERT_EQ(s.comments.size(), 1u);
     EXPECT_EQ(s.comments[0].text, "hi?");
     EXPECT_EQ(s.bytesAfterEoi, 5u);
+    ASSERT_EQ(s.problems.size(), 2u);
+    EXPECT_EQ(s.problems[0].rfind("a second start-of-image marker at offset", 0), 0u);
+    EXPECT_EQ(s.problems[1].rfind("restart marker outside a scan at offset", 0), 0u);
     // The thumbnail's own markers stay inside APP1: one frame, one scan.
     EXPECT_EQ(s.frameCount, 1u);
     EXPECT_EQ(s.scanCount, 1u);
@@ -336,9 +349,11 @@ TEST(RobustnessTest, HostileLengthsAndCountsEndTheWalk)
     EXPECT_EQ(v.scanOffset, FindMarker(many, 0xDA));
     s = ReadJpegStructure(Insert(soi, 2, Segment(0xC0, {8, 0, 8, 0, 8, 3, 1, 0x11, 0})));  // 3 components, 1 given
     EXPECT_EQ(s.problems.front(), "frame header lists more components than it holds at offset 2");
-    Bytes sos = {3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63};  // no Ah, Al
-    s = ReadJpegStructure(Insert(soi, 2, Segment(0xDA, sos)));
+    s = ReadJpegStructure(Insert(soi, 2, {1, 2, 3}));
+    EXPECT_EQ(s.problems.front(), "3 bytes outside any segment at offset 2");
+    s = ReadJpegStructure(Insert(soi, 2, Segment(0xDA, {3, 1, 0x00})));  // 3 components, 1 given, no Ss, Se, Ah, Al
     ASSERT_EQ(s.scans.size(), 1u);
+    EXPECT_EQ(s.scans[0].components.size(), 1u);
     EXPECT_EQ(s.problems, (std::vector<std::string>{"scan header too short at offset 2", "the data ends inside the scan "
                                                     "at offset 2", "no end-of-image marker (FF D9)"}));
     EXPECT_FALSE(s.scans[0].mcusCounted);  // no frame, nothing to count

@@ -10,6 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_ONLY_BMP
+#define STBI_ONLY_PNM
+#include <stb/stb_image.h>
+
 namespace testsupport {
 namespace {
 
@@ -67,41 +73,26 @@ ToolRun RunOnPicture(const Bytes& picture, const std::string& arguments, bool wi
     if (withPreview)
         args += " -o '" + previewPath + "'";
     ToolRun run = RunTool(args);
-    run.previewWritten = ReadPpm(previewPath, run.preview);
+    run.previewWritten = ReadPicture(previewPath, run.preview);
     std::remove(picturePath.c_str());
     std::remove(previewPath.c_str());
     return run;
 }
 
-bool ReadPpm(const std::string& path, Rgb& picture)
+bool ReadPicture(const std::string& path, Rgb& picture)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    int components = 0;
+    unsigned char* pixels = stbi_load(path.c_str(), &picture.width, &picture.height, &components, 3);
+    if (pixels == nullptr)
         return false;
-    std::string magic;
-    int maxValue = 0;
-    in >> magic >> picture.width >> picture.height >> maxValue;
-    in.get();
-    if (magic != "P6" || maxValue != 255)
-        return false;
-    picture.data.resize(std::size_t(picture.width) * picture.height * 3);
-    in.read(reinterpret_cast<char*>(picture.data.data()), static_cast<std::streamsize>(picture.data.size()));
-    return bool(in);
+    picture.data.assign(pixels, pixels + std::size_t(picture.width) * picture.height * 3);
+    stbi_image_free(pixels);
+    return true;
 }
 
 Json ParseReport(const std::string& out)
 {
     return Json::parse(out, nullptr, false);
-}
-
-std::vector<std::string> ReportedCodes(const Json& report)
-{
-    std::vector<std::string> codes;
-    if (!report.is_object() || !report.contains("warnings"))
-        return {"<no warnings list>"};
-    for (const Json& w : report["warnings"])
-        codes.push_back(w.value("code", "<no code>"));
-    return codes;
 }
 
 }  // namespace testsupport

@@ -29,13 +29,12 @@ ToolRun RunTool(const std::string& arguments);
 std::string TempPath(const std::string& name);
 // Writes `bytes` to TempPath(name) and returns that path.
 std::string WriteTempFile(const Bytes& bytes, const std::string& name);
-bool ReadPpm(const std::string& path, Rgb& picture);
+// A PNG, BMP or PPM file, read by stb_image.
+bool ReadPicture(const std::string& path, Rgb& picture);
 
 using Json = nlohmann::ordered_json;
 
 // The tool's one-line JSON report, parsed; a discarded value when it does not parse.
 Json ParseReport(const std::string& out);
-// The codes of its warnings, in order.
-std::vector<std::string> ReportedCodes(const Json& report);
 
 }  // namespace testsupport
