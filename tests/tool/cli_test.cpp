@@ -88,6 +88,10 @@ TEST(CommandLineTest, QuietPrintsOnlyTheVerdictLineOfTheFullReport)
         if (report["structure"]["marker_count"] > 40)
             markers += " ... (" + report["structure"]["marker_count"].dump() + " in all)";
         EXPECT_NE(text.out.find(markers + "\n"), std::string::npos) << markers;
+        std::size_t scanLines = 0;  // the first 8 scans, a line each (the progressive picture has 10)
+        for (std::size_t at = text.out.find("\n    scan @"); at != std::string::npos; at = text.out.find("\n    scan @", at + 1))
+            ++scanLines;
+        EXPECT_EQ(scanLines, std::min(report["structure"]["scan_count"].get<std::size_t>(), std::size_t{8}));
         for (const Json& scan : report["structure"]["scans"]) {  // where the restart markers stand
             std::string restarts = ", " + scan["restart_count"].dump() + " restarts after MCUs";
             for (std::size_t k = 0; k < scan["restarts"].size() && k < 8; ++k)
