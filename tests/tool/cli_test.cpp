@@ -143,7 +143,7 @@ TEST(CommandLineTest, JsonIsOneObjectWithTheDocumentedKeysInOrder)
     EncodeOptions o;
     o.jfif = false;
     o.restartInRows = 1;
-    o.markers = {{0xE1, ExifPayload(6, Encode(Sized(16, 8)))}, {0xFE, Bytes{'"', '\\', 0x07}}};
+    o.markers = {{0xE1, ExifPayload(6, Encode(Sized(16, 8)))}, {0xFE, Bytes{'"', ' ', '\\', 0x07, '~', 0x7F}}};
     const std::string path = WriteTempFile(Encode(o), "pr\xC3\xA9 \x7F\x80.jpg");
     ToolRun run = RunTool("'" + path + "' --json");
     EXPECT_NE(run.out.find("pr\\u00c3\\u00a9 \\u007f\\u0080.jpg\""), std::string::npos) << run.out;
@@ -168,7 +168,7 @@ TEST(CommandLineTest, JsonIsOneObjectWithTheDocumentedKeysInOrder)
         latin1 += c < 0x80 ? std::string(1, char(c)) : std::string{char(0xC0 | (c >> 6)), char(0x80 | (c & 0x3F))};
     EXPECT_EQ(report["file"], latin1);
     EXPECT_EQ(report["exit_status"], 1);
-    EXPECT_EQ(report["structure"]["comments"][0]["text"], "\"\\?");
+    EXPECT_EQ(report["structure"]["comments"][0]["text"], "\" \\?~?");
 }
 
 // The README and --help list the warning codes of the table, in its order.
