@@ -1,6 +1,5 @@
-// Start-up logic: HostFileName and the picture path (the name as stored on
-// disk: check_host_name.sh; the entry point: real_window_test.py, whose
-// dialog comes from the module DllMain records).
+// Start-up logic: HostFileName and the picture path (the entry point:
+// real_window_test.py, whose dialog comes from the module DllMain records).
 #include "startup/startup.h"
 
 #include "windows_test_support.h"
@@ -59,22 +58,24 @@ TEST(PicturePath, ReplacesWhatFollowsTheLastBackslashWhenTheNameFits)
     }
 }
 
-TEST(HostFileNameRecord, KeepsTheFullPathWhenTheFileCannotBeFound)
+// A copy of splash.dll stored as Stored.DLL and loaded as stored.dll: the
+// record is the name as stored; moved away after loading, the full path.
+TEST(HostFileNameRecord, HoldsTheStoredNameOrTheFullPathWhenTheFileIsGone)
 {
-    // A loaded library renamed on disk: its recorded path no longer exists.
-    ScratchDirectory folder;
-    std::filesystem::copy_file(ProgramDirectory() / "splash.dll", folder.path() / "vanishing.dll");
-    HMODULE module = LoadLibraryA(folder.file("vanishing.dll").c_str());
-    ASSERT_NE(module, nullptr);
-    char loadedPath[MAX_PATH] = {};
-    GetModuleFileNameA(module, loadedPath, MAX_PATH);
-    ASSERT_TRUE(MoveFileA(loadedPath, folder.file("moved.dll").c_str()));
+    for (const bool moved : {false, true}) {
+        SCOPED_TRACE(moved ? "moved" : "in place");
+        ScratchDirectory folder;
+        std::filesystem::copy_file(ProgramDirectory() / "splash.dll", folder.path() / "Stored.DLL");
+        HMODULE module = LoadLibraryA(folder.file("stored.dll").c_str());
+        ASSERT_NE(module, nullptr);
+        char loadedPath[MAX_PATH] = {};
+        GetModuleFileNameA(module, loadedPath, MAX_PATH);
+        ASSERT_TRUE(!moved || MoveFileA(loadedPath, folder.file("moved.dll").c_str()));
 
-    EXPECT_EQ(RecordHostFileName(module), 0);
-    EXPECT_STREQ(HostFileName, loadedPath);
-    EXPECT_NE(std::strchr(HostFileName, '\\'), nullptr);
-
-    FreeLibrary(module);
+        EXPECT_EQ(RecordHostFileName(module), moved ? 0 : 1);
+        EXPECT_STREQ(HostFileName, moved ? loadedPath : "Stored.DLL");
+        FreeLibrary(module);
+    }
 }
 
 TEST(HostFileNameRecord, StartupCallRecordsTheBareNameAndReturnsAtOnceWithoutPicture)
