@@ -4,10 +4,10 @@
 Runs `splash-check --make` (TOOL..., e.g. the native program, or wine-run.sh
 BUILD_DIR splash-check.exe with --windows-paths for Z:\\ paths) on pictures
 that Pillow draws in WORK_DIR, one per kind of input, and checks each written
-file with Pillow: baseline, 4:2:0, no EXIF, no restart interval, the expected
-size, and close to the picture Pillow itself prepares (turned upright,
-flattened, scaled, two columns and rows of background added on the right and
-bottom). Also: a JPEG that already shows is copied byte for byte, and names
+file with Pillow: baseline, 4:2:0 (4:4:4 above quality 90), no EXIF, no
+restart interval, the expected size, and close to the picture Pillow itself
+prepares (turned upright, flattened, scaled, two columns and rows of
+background added on the right and bottom). Also: a JPEG that already shows is copied byte for byte, and names
 that would lose a file are refused with the file left as it was. Prints
 "N passed, N failed".
 """
@@ -102,6 +102,7 @@ def cases(work):
     wide = quadrants(2400, 600)
     wide.save(path("wide.png"))
     out.append(("wide.png, default box", path("wide.png"), [], wide.resize((1920, 480), Image.LANCZOS), 0))
+    out.append(("in.png, --quality 91: 4:4:4", path("in.png"), ["--quality", "91"], base, 0))
     out.append(("in.png, --screen 80x80", path("in.png"), ["--screen", "80x80"], base.resize((80, 60), Image.LANCZOS), 0))
     # Two columns too wide: only the width changes.
     quadrants(162, 40).save(path("too-wide.png"))
@@ -136,8 +137,8 @@ def psnr(a, b):
     return 99.0 if mse == 0 else 10 * math.log10(255 ** 2 / mse)
 
 
-def check_output(jpeg, expected):
-    """Problems with a written file, as a list."""
+def check_output(jpeg, expected, extra):
+    """Problems with a written file made with `extra` arguments, as a list."""
     with open(jpeg, "rb") as f:
         data = f.read()
     image = Image.open(jpeg)
@@ -148,8 +149,8 @@ def check_output(jpeg, expected):
     if expected.mode == "L":
         if image.mode != "L":
             problems.append(f"grey artwork written as {image.mode}")
-    elif JpegImagePlugin.get_sampling(image) != 2:
-        problems.append("not 4:2:0")
+    elif JpegImagePlugin.get_sampling(image) != (0 if "91" in extra else 2):  # 4:4:4 above quality 90
+        problems.append("not 4:2:0, or not 4:4:4 above quality 90")
     if "exif" in image.info or b"\xff\xe1" in data[:data.find(b"\xff\xda")]:
         problems.append("has EXIF")
     if b"\xff\xdd" in data[:data.find(b"\xff\xda")]:
@@ -230,7 +231,7 @@ def main():
                 problems.append("no file written")
             else:
                 prepared = with_margin(expected, background)
-                problems += check_output(output, prepared)
+                problems += check_output(output, prepared, extra)
                 # Lossless inputs are the prepared picture itself: the PSNR printed is
                 # the one of the splash's pixels (the written file's preview) against them.
                 if name in LOSSLESS and measured:
