@@ -102,7 +102,7 @@ def cases(work):
     wide = quadrants(2400, 600)
     wide.save(path("wide.png"))
     out.append(("wide.png, default box", path("wide.png"), [], wide.resize((1920, 480), Image.LANCZOS), 0))
-    out.append(("in.png, --quality 91: 4:4:4", path("in.png"), ["--quality", "91"], base, 0))
+    out.append(("in.png, --quality 100: 4:4:4", path("in.png"), ["--quality", "100"], base, 0))
     out.append(("in.png, --screen 80x80", path("in.png"), ["--screen", "80x80"], base.resize((80, 60), Image.LANCZOS), 0))
     # Two columns too wide: only the width changes.
     quadrants(162, 40).save(path("too-wide.png"))
@@ -149,7 +149,7 @@ def check_output(jpeg, expected, extra):
     if expected.mode == "L":
         if image.mode != "L":
             problems.append(f"grey artwork written as {image.mode}")
-    elif JpegImagePlugin.get_sampling(image) != (0 if "91" in extra else 2):  # 4:4:4 above quality 90
+    elif JpegImagePlugin.get_sampling(image) != (0 if "100" in extra else 2):  # 4:4:4 above quality 90
         problems.append("not 4:2:0, or not 4:4:4 above quality 90")
     if "exif" in image.info or b"\xff\xe1" in data[:data.find(b"\xff\xda")]:
         problems.append("has EXIF")

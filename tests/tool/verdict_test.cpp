@@ -112,11 +112,14 @@ Bytes WithoutScan(const EncodeOptions& o)
     return Insert(Erase(jpeg, sos, jpeg.size() - sos), sos, {0xFF, 0xD9});
 }
 
-Bytes WithoutFrame()
+// The grey picture without its `code` segment.
+std::function<Bytes()> Without(std::uint8_t code)
 {
-    Bytes jpeg = Encode(Sized(64, 48, 1));
-    std::size_t sof = FindMarker(jpeg, 0xC0);
-    return Erase(jpeg, sof, SegmentAt(jpeg, sof).size());
+    return [code] {
+        Bytes jpeg = Encode(Sized(64, 48, 1));
+        std::size_t at = FindMarker(jpeg, code);
+        return Erase(jpeg, at, SegmentAt(jpeg, at).size());
+    };
 }
 
 // Sixteen 1-bits at the start of the scan: no code of libjpeg's tables.
@@ -193,7 +196,8 @@ const VerdictCase kCases[] = {
      Outcome::OnePixel},
     {"twelve_bit", [] { return WithFrame(0xC1, 12); }, {"precision", "zero-size", "tables-differ"}, "blank",
      Outcome::OnePixel},
-    {"no_frame", WithoutFrame, {"no-frame"}, "blank", Outcome::OnePixel},
+    {"no_frame", Without(0xC0), {"no-frame"}, "blank", Outcome::OnePixel},
+    {"no_quant_table", Without(0xDB), {"sos-before-tables", "no-tables"}, "blank", Outcome::Flat},
     {"zero_height", [] { return WithFrame(0xC0, 8, 64, 0); }, {"zero-size: the frame is 64x0"}, "blank",
      Outcome::OnePixel},
     {"beyond_decoder_limit", [] { return WithFrame(0xC0, 8, 65535, 65535); }, {"too-large: 65535x65535", "truncated"},
