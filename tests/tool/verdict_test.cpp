@@ -140,6 +140,19 @@ std::function<Bytes()> WithApp0Length(int length)
     };
 }
 
+// The grey picture, with a restart marker every `restartRows` rows, its scan
+// naming the Huffman tables `tables` (DC << 4 | AC).
+std::function<Bytes()> WithScanSelectors(std::uint8_t tables, int restartRows = 0)
+{
+    return [=] {
+        EncodeOptions o = Sized(64, 48, 1);
+        o.restartInRows = restartRows;
+        Bytes jpeg = Encode(o);
+        jpeg[FindMarker(jpeg, 0xDA) + 6] = tables;
+        return jpeg;
+    };
+}
+
 // A maker of the picture `edit` makes of the options `o`.
 std::function<Bytes()> Encoded(std::function<void(EncodeOptions&)> edit, EncodeOptions o = {})
 {
@@ -198,6 +211,13 @@ const VerdictCase kCases[] = {
      Outcome::OnePixel},
     {"no_frame", Without(0xC0), {"no-frame"}, "blank", Outcome::OnePixel},
     {"no_quant_table", Without(0xDB), {"sos-before-tables", "no-tables"}, "blank", Outcome::Flat},
+    // The decoder has no table 1 for the grey scan to name.
+    {"dc_table_missing", WithScanSelectors(0x20), {"table-index", "sos-before-tables"}, "wrong", Outcome::Differs,
+     WithScanSelectors(0x00)},
+    {"ac_table_missing", WithScanSelectors(0x01), {"sos-before-tables", "no-tables: no luma AC table"}, "blank",
+     Outcome::Flat},
+    {"ac_table_missing_with_restarts", WithScanSelectors(0x01, 1), {"sos-before-tables"}, "wrong",
+     Outcome::Differs, WithScanSelectors(0x00, 1)},
     {"zero_height", [] { return WithFrame(0xC0, 8, 64, 0); }, {"zero-size: the frame is 64x0"}, "blank",
      Outcome::OnePixel},
     {"beyond_decoder_limit", [] { return WithFrame(0xC0, 8, 65535, 65535); }, {"too-large: 65535x65535", "truncated"},

@@ -108,8 +108,13 @@ void CheckTablesUsed(const Facts& f, Findings& out)
         std::int64_t q = v.quant[DecoderTableIndex(luma ? v.state.yQuantSelector : v.state.chromaQuantSelector)];
         std::int64_t dc = v.dc[DecoderTableIndex(luma ? v.state.yDcSelector : v.state.chromaDcSelector)];
         std::int64_t ac = v.ac[DecoderTableIndex(luma ? v.state.yAcSelector : v.state.chromaAcSelector)];
-        if (luma && (q < 0 || dc < 0 || ac < 0)) {
-            out.Add(Warn::NoTables, "the decoder has no luma tables for the scan, so the splash is flat");
+        // Without a quantisation table every sample is 128. Without an AC table
+        // the first block's AC codes run to the next marker and every later
+        // block keeps the DC of the first, unless restart markers start anew.
+        // Without only the DC table the AC codes read on: a wrong picture.
+        if (luma && (q < 0 || (ac < 0 && (dc < 0 || v.restartInterval == 0)))) {
+            out.Add(Warn::NoTables, std::string("the decoder has no luma ") + (q < 0 ? "quantisation" : "AC") +
+                                        " table for the scan, so the splash is flat");
             continue;
         }
         const TablesInForce& named = f.firstScan->tables;
