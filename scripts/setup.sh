@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(cmake g++ googletest libgtest-dev libbenchmark-dev libjpeg62-turbo-dev zlib1g-dev libz-mingw-w64-dev
           libjpeg-turbo-progs libstb-dev clang lld llvm libclang-rt-14-dev imagemagick python3-pil nlohmann-json3-dev
-          xvfb x11-apps xdotool g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+          xvfb xdotool g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           wine wine64 valgrind)
 
 fail() { echo "setup: $*" >&2; exit 1; }

@@ -7,35 +7,20 @@ draws the screen; window_probe.exe (under RUNNER, e.g. cmake/wine-run.sh
 BUILD_DIR) runs splash.dll on the same picture as prelude.jpg and reports the
 window system's rectangle, client area and styles, and when the window
 showed, was clicked and went. Held up, the window is taken from the X screen
-by xwd: the rectangles must be equal and the client area's pixels on the
-screen must equal the drawn screen's (the frame, whose colour is the theme's,
-left out). Left alone it must stay about 3000 ms; clicked, close at once.
+by ImageMagick's import: the rectangles must be equal and the client area's
+pixels on the screen must equal the drawn screen's (the frame, whose colour
+is the theme's, left out). Left alone it must stay about 3000 ms; clicked, close at once.
 Prints "N passed, N failed".
 """
 import json
 import os
 import shutil
-import struct
 import subprocess
 import sys
-import tempfile
 
 from PIL import Image, ImageChops
 
 SCREEN = (1024, 768)
-
-
-def read_xwd(path):
-    """An xwd dump of a 24-bit TrueColor root window, as an RGB image."""
-    with open(path, "rb") as f:
-        data = f.read()
-    fields = struct.unpack(">25I", data[:100])
-    header_size, width, height, byte_order, bpp, line = fields[0], fields[4], fields[5], fields[7], fields[11], fields[12]
-    masks, ncolors = fields[14:17], fields[19]
-    if bpp not in (24, 32) or byte_order != 0 or masks != (0xFF0000, 0xFF00, 0xFF):
-        raise ValueError(f"unexpected xwd layout: {bpp} bits, byte order {byte_order}, masks {masks}")
-    pixels = data[header_size + 12 * ncolors:]
-    return Image.frombuffer("RGB", (width, height), pixels, "raw", "BGRX" if bpp == 32 else "BGR", line, 1)
 
 
 def windows_path(path):
@@ -64,9 +49,9 @@ def real_window(runner, probe, folder, mode):
         if first[:1] == ["window"] and mode == "hold":
             with open(display_file) as f:
                 display = f.read().strip()
-            xwd = os.path.join(folder, "screen.xwd")
-            subprocess.run(["xwd", "-root", "-silent", "-display", display, "-out", xwd], check=True, timeout=60)
-            shot = read_xwd(xwd)
+            png = os.path.join(folder, "screen.png")
+            subprocess.run(["import", "-display", display, "-window", "root", png], check=True, timeout=60)
+            shot = Image.open(png).convert("RGB")
     finally:
         open(os.path.join(folder, "go"), "w").close()
         rest = process.communicate(timeout=120)[0]
