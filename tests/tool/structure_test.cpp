@@ -136,7 +136,7 @@ TEST(StructureTest, ReadsAppSegmentsCommentsAndTrailingBytes)
     o.markers = {{0xE1, ExifPayload(6, thumbnail)}, {0xE0, jfxx}, {0xE0, {'J', 'F', 'X', 'X', 0, 0x13, 1, 1}},
                  {0xFE, Bytes{'h', 'i', 0x01}}};
     Bytes jpeg = Encode(o);
-    jpeg = Insert(jpeg, FindMarker(jpeg, 0xFE), {0xFF, 0xD8, 0xFF, 0xD0});  // stray SOI and RST0, outside any APP
+    jpeg = Insert(jpeg, FindMarker(jpeg, 0xFE), {0xFF, 0xD8, 0xFF, 0xD0, 0xFF, 0xD7});  // stray SOI, RST0, RST7
     jpeg.insert(jpeg.end(), {1, 2, 3, 4, 5});
     JpegStructure s = ReadJpegStructure(jpeg);
 
@@ -149,8 +149,8 @@ TEST(StructureTest, ReadsAppSegmentsCommentsAndTrailingBytes)
     std::vector<std::string> names;
     for (const splash::MarkerRecord& m : s.markers)
         names.push_back(splash::MarkerName(m.code));
-    EXPECT_EQ(names, (std::vector<std::string>{"APP0", "APP1", "APP0", "APP0", "SOI", "RST0", "COM", "DQT", "DQT",
-                                                "SOF0", "DHT", "DHT", "DHT", "DHT", "SOS", "EOI"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"APP0", "APP1", "APP0", "APP0", "SOI", "RST0", "RST7", "COM", "DQT",
+                                                "DQT", "SOF0", "DHT", "DHT", "DHT", "DHT", "SOS", "EOI"}));
     EXPECT_EQ(s.apps[0].kind, "JFIF");
     EXPECT_FALSE(s.apps[0].hasThumbnail);
     const splash::AppRecord& exif = s.apps[1];
@@ -163,9 +163,10 @@ TEST(StructureTest, ReadsAppSegmentsCommentsAndTrailingBytes)
     ASSERT_EQ(s.comments.size(), 1u);
     EXPECT_EQ(s.comments[0].text, "hi?");
     EXPECT_EQ(s.bytesAfterEoi, 5u);
-    ASSERT_EQ(s.problems.size(), 2u);
+    ASSERT_EQ(s.problems.size(), 3u);
     EXPECT_EQ(s.problems[0].rfind("a second start-of-image marker at offset", 0), 0u);
     EXPECT_EQ(s.problems[1].rfind("restart marker outside a scan at offset", 0), 0u);
+    EXPECT_EQ(s.problems[2].rfind("restart marker outside a scan at offset", 0), 0u);
     // The thumbnail's own markers stay inside APP1: one frame, one scan.
     EXPECT_EQ(s.frameCount, 1u);
     EXPECT_EQ(s.scanCount, 1u);
@@ -349,8 +350,10 @@ TEST(RobustnessTest, HostileLengthsAndCountsEndTheWalk)
     EXPECT_EQ(v.scanOffset, FindMarker(many, 0xDA));
     s = ReadJpegStructure(Insert(soi, 2, Segment(0xC0, {8, 0, 8, 0, 8, 3, 1, 0x11, 0})));  // 3 components, 1 given
     EXPECT_EQ(s.problems.front(), "frame header lists more components than it holds at offset 2");
-    s = ReadJpegStructure(Insert(soi, 2, {1, 2, 3}));
-    EXPECT_EQ(s.problems.front(), "3 bytes outside any segment at offset 2");
+    for (auto [bytes, problem] : {std::pair{Bytes{1, 2, 3}, "3 bytes outside any segment at offset 2"},
+                                  {Segment(0xC0, {8, 0, 8, 0, 8}), "frame header too short at offset 2"},
+                                  {Bytes{0xFF, 0xFF}, "the data ends inside a marker at offset 3"}})
+        EXPECT_EQ(ReadJpegStructure(Insert(soi, 2, bytes)).problems.front(), problem);
     s = ReadJpegStructure(Insert(soi, 2, Segment(0xDA, {3, 1, 0x00})));  // 3 components, 1 given, no Ss, Se, Ah, Al
     ASSERT_EQ(s.scans.size(), 1u);
     EXPECT_EQ(s.scans[0].components.size(), 1u);
