@@ -256,6 +256,8 @@ TEST(PreviewTest, HoldsTheDecodersPixelsWhereTheWindowShowsThem)
         const std::string seen =
             std::to_string(c.left) + " " + std::to_string(c.top) + " " + std::to_string(clientSeen);
         EXPECT_TRUE(!onScreen || reported == seen) << run.out;
+        EXPECT_EQ(run.out.find("; the screen cuts it to") != std::string::npos,
+                  clientSeen < std::size_t(clientWidth) * clientHeight) << run.out;
         EXPECT_EQ(clientSeen, std::size_t(std::min(screen.width, c.left + 1 + clientWidth) - std::max(0, c.left + 1)) *
                                   (std::min(screen.height, c.top + 1 + clientHeight) - std::max(0, c.top + 1)));
         EXPECT_LE(desktop.size(), 1u);

@@ -140,15 +140,16 @@ std::function<Bytes()> WithApp0Length(int length)
     };
 }
 
-// The grey picture, with a restart marker every `restartRows` rows, its scan
-// naming the Huffman tables `tables` (DC << 4 | AC).
-std::function<Bytes()> WithScanSelectors(std::uint8_t tables, int restartRows = 0)
+// The grey picture, with a restart marker every `restartRows` rows, byte `at`
+// of its scan header set to `value` (5: the component's id, 6: its Huffman
+// tables, DC << 4 | AC).
+std::function<Bytes()> WithScanByte(int at, std::uint8_t value, int restartRows = 0)
 {
     return [=] {
         EncodeOptions o = Sized(64, 48, 1);
         o.restartInRows = restartRows;
         Bytes jpeg = Encode(o);
-        jpeg[FindMarker(jpeg, 0xDA) + 6] = tables;
+        jpeg[FindMarker(jpeg, 0xDA) + at] = value;
         return jpeg;
     };
 }
@@ -212,12 +213,13 @@ const VerdictCase kCases[] = {
     {"no_frame", Without(0xC0), {"no-frame"}, "blank", Outcome::OnePixel},
     {"no_quant_table", Without(0xDB), {"sos-before-tables", "no-tables"}, "blank", Outcome::Flat},
     // The decoder has no table 1 for the grey scan to name.
-    {"dc_table_missing", WithScanSelectors(0x20), {"table-index", "sos-before-tables"}, "wrong", Outcome::Differs,
-     WithScanSelectors(0x00)},
-    {"ac_table_missing", WithScanSelectors(0x01), {"sos-before-tables", "no-tables: no luma AC table"}, "blank",
+    {"dc_table_missing", WithScanByte(6, 0x20), {"table-index", "sos-before-tables"}, "wrong", Outcome::Differs,
+     WithScanByte(6, 0x00)},
+    {"ac_table_missing", WithScanByte(6, 0x01), {"sos-before-tables", "no-tables: no luma AC table"}, "blank",
      Outcome::Flat},
-    {"ac_table_missing_with_restarts", WithScanSelectors(0x01, 1), {"sos-before-tables"}, "wrong",
-     Outcome::Differs, WithScanSelectors(0x00, 1)},
+    {"scan_component_id_5", WithScanByte(5, 5), {"component-ids"}, "wrong", Outcome::Differs, WithScanByte(5, 1)},
+    {"ac_table_missing_with_restarts", WithScanByte(6, 0x01, 1), {"sos-before-tables"}, "wrong",
+     Outcome::Differs, WithScanByte(6, 0x00, 1)},
     {"zero_height", [] { return WithFrame(0xC0, 8, 64, 0); }, {"zero-size: the frame is 64x0"}, "blank",
      Outcome::OnePixel},
     {"beyond_decoder_limit", [] { return WithFrame(0xC0, 8, 65535, 65535); }, {"too-large: 65535x65535", "truncated"},
@@ -351,7 +353,7 @@ const VerdictCase kCases[] = {
 const VerdictCase kFineCases[] = {
     {"restart_every_row_422", Encoded([](auto& o) { o.restartInRows = 1; o.width = 100; o.v[0] = 1; }), {}, "ok",
      Outcome::Reference},
-    {"restart_every_row_grey", Encoded([](auto& o) { o.restartInRows = 1; }, Sized(64, 48, 1)), {}, "ok",
+    {"restart_every_row_grey", Encoded([](auto& o) { o.restartInRows = 1; }, Sized(64, 72, 1)), {}, "ok",
      Outcome::Reference},
     {"restart_interval_of_one_row", Encoded([](auto& o) { o.restartInterval = 4; }), {}, "ok", Outcome::Reference},
     {"optimised_tables", Encoded([](auto& o) { o.optimize = true; }), {}, "ok", Outcome::Reference},

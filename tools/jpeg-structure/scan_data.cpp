@@ -89,7 +89,7 @@ std::uint32_t ReadScan(ByteView b, JpegStructure& out, const TablesInForce& tabl
         }
         std::string problem = WalkScan(b.All(), *out.frame, named, s);
         if (!problem.empty()) {
-            s.dataDamaged = true;
+            s.dataDamaged = s.mcusCounted;  // not when the walk could not lay out the MCU
             AddProblem(out, problem + " of the scan" + AtOffset(offset), false);
         }
     }
