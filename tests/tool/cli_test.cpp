@@ -52,7 +52,6 @@ TEST(CommandLineTest, UsageAndInputErrorsExitTwoWithOneLine)
         EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << args << ": " << run.err;
         EXPECT_EQ(run.err.rfind("splash-check: ", 0), 0u) << run.err;
     }
-    std::remove(huge.c_str());
 }
 
 TEST(CommandLineTest, QuietPrintsOnlyTheVerdictLineOfTheFullReport)

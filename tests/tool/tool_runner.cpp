@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/wait.h>
@@ -35,9 +36,15 @@ std::string UniqueName(const std::string& suffix)
 
 }  // namespace
 
+// This process's folder under the test temporary folder, removed with all in it when the tests end.
 std::string TempPath(const std::string& name)
 {
-    return testing::TempDir() + "splash_check_" + std::to_string(getpid()) + "_" + name;
+    static const struct Folder {
+        std::string path = testing::TempDir() + "splash_check_" + std::to_string(getpid()) + "/";
+        Folder() { std::filesystem::create_directories(path); }
+        ~Folder() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
+    } folder;
+    return folder.path + name;
 }
 
 std::string WriteTempFile(const Bytes& bytes, const std::string& name)
