@@ -124,9 +124,11 @@ void JpegInverseTransformDc(std::int16_t dc, std::int16_t* samples, std::uint16_
 // The bits ahead of the reader: the untaken bits of its current byte, then
 // the data bytes behind it.
 struct BitWindow {
-    std::uint64_t bits;    // bits not yet taken, left-aligned; zeros behind them
+    // Bits not yet taken, left-aligned; behind them zeros or the data bits
+    // that follow (a top-up puts in a whole 8-byte word), which a fill
+    // ORs in again unchanged.
+    std::uint64_t bits;
     std::uint32_t count;   // how many
-    std::uint32_t filled;  // bits put in since the window opened
     std::uint32_t first;   // bits of the reader's current byte it opened with, 0..8
     std::uint32_t start;   // offset of the first byte it appended
     std::uint32_t next;    // offset of the next byte to append
@@ -153,27 +155,38 @@ bool JpegWindowStop(std::uint32_t at)
     return code == 0xD9 || (code & 0xF8) == 0xD0;
 }
 
+// Tops the window up to 56 bits or more from the next eight data bytes when
+// none of them is 0xFF, the common case, whatever it holds: no test of its
+// count to mispredict, and the bytes taken do not wait on the bytes read.
+// False, with nothing done, otherwise.
+inline bool JpegWindowTopUp(BitWindow& w, std::uint64_t& bits, std::uint32_t& count)
+{
+    const JpegDecoderState& s = jpegState;
+    if (w.next > s.dataSize || s.dataSize - w.next < 8)
+        return false;
+    std::uint64_t word = 0;
+    std::memcpy(&word, s.data + w.next, 8);
+    if constexpr (std::endian::native == std::endian::little)
+        word = __builtin_bswap64(word);
+    std::uint64_t inverted = ~word;  // a zero byte here is an 0xFF there
+    if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) != 0)
+        return false;
+    // The whole word goes in behind the bits held: its bits beyond the
+    // whole bytes counted are those the next top-up puts in again. Without
+    // a mask the top-up adds two operations to the look-ups' chain, not six.
+    bits |= word >> count;
+    w.next += (63 - count) >> 3;
+    count |= 56;  // count + 8 * ((63 - count) >> 3), the whole bytes that fit
+    return true;
+}
+
 // Appends data bytes until 56 bits or more are held, never 64 (the top-up
 // shifts by the count), or the window stops.
 void JpegWindowFill(BitWindow& w)
 {
     const JpegDecoderState& s = jpegState;
-    if (w.next <= s.dataSize && s.dataSize - w.next >= 8) {
-        // Eight bytes at once when none of them is 0xFF, the common case.
-        std::uint64_t word = 0;
-        std::memcpy(&word, s.data + w.next, 8);
-        if constexpr (std::endian::native == std::endian::little)
-            word = __builtin_bswap64(word);
-        std::uint64_t inverted = ~word;  // a zero byte here is an 0xFF there
-        if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0) {
-            std::uint32_t bytes = (63 - w.count) >> 3;
-            w.bits |= (word >> w.count) & ~(~std::uint64_t{0} >> (w.count + 8 * bytes));
-            w.count += 8 * bytes;
-            w.filled += 8 * bytes;
-            w.next += bytes;
-            return;
-        }
-    }
+    if (JpegWindowTopUp(w, w.bits, w.count))
+        return;
     while (w.count < 56) {
         if (JpegWindowStop(w.next)) {
             w.growing = false;
@@ -182,7 +195,6 @@ void JpegWindowFill(BitWindow& w)
         std::uint8_t byte = s.data[w.next];
         w.bits |= static_cast<std::uint64_t>(byte) << (56 - w.count);
         w.count += 8;
-        w.filled += 8;
         w.next += byte == 0xFF ? 2 : 1;
         w.pairs += byte == 0xFF;
     }
@@ -193,13 +205,12 @@ void JpegWindowFill(BitWindow& w)
 void JpegWindowOpen(BitWindow& w)
 {
     const JpegDecoderState& s = jpegState;
-    w = {0, 0, 0, 0, s.cursor, s.cursor, 0, false, w.transform};
+    w = {0, 0, 0, s.cursor, s.cursor, 0, false, w.transform};
     if (s.bitMask == 0 || s.dataExhausted || s.markerSeen)
         return;
     w.first = static_cast<std::uint32_t>(std::countr_zero(s.bitMask)) + 1;
     w.bits = static_cast<std::uint64_t>(s.currentByte) << 56;
     w.count = w.first;
-    w.filled = w.first;
     w.growing = true;
     JpegWindowFill(w);
 }
@@ -212,7 +223,9 @@ void JpegWindowClose(BitWindow& w)
     JpegDecoderState& s = jpegState;
     if (w.first == 0)
         return;  // opened empty: the reader is where it was
-    std::uint32_t taken = w.filled - w.count;
+    // Every byte appended put in 8 bits, an 0xFF with the byte behind it too.
+    std::uint32_t filled = w.first + 8 * (w.next - w.start - w.pairs);
+    std::uint32_t taken = filled - w.count;
     std::uint32_t takenOfByte;  // bits taken from the reader's new current byte
     if (taken < w.first) {
         takenOfByte = 8 - w.first + taken;
@@ -230,31 +243,7 @@ void JpegWindowClose(BitWindow& w)
     }
     s.currentByte = static_cast<std::uint8_t>((w.bits >> 56) & (0xFFu << takenOfByte));
     s.bitMask = static_cast<std::uint8_t>(0x80u >> takenOfByte);
-    w = {0, 0, 0, 0, s.cursor, s.cursor, 0, false, w.transform};
-}
-
-// Tops the window up to 56 bits or more from the next eight data bytes when
-// none of them is 0xFF, the common case, whatever it holds: no test of its
-// count to mispredict, and the bytes taken do not wait on the bytes read.
-// False, with nothing done, otherwise.
-inline bool JpegWindowTopUp(BitWindow& w, std::uint64_t& bits, std::uint32_t& count)
-{
-    const JpegDecoderState& s = jpegState;
-    if (w.next > s.dataSize || s.dataSize - w.next < 8)
-        return false;
-    std::uint64_t word = 0;
-    std::memcpy(&word, s.data + w.next, 8);
-    if constexpr (std::endian::native == std::endian::little)
-        word = __builtin_bswap64(word);
-    std::uint64_t inverted = ~word;  // a zero byte here is an 0xFF there
-    if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) != 0)
-        return false;
-    std::uint32_t bytes = (63 - count) >> 3;
-    bits |= (word >> count) & ~(~std::uint64_t{0} >> (count + 8 * bytes));
-    count += 8 * bytes;
-    w.filled += 8 * bytes;
-    w.next += bytes;
-    return true;
+    w = {0, 0, 0, s.cursor, s.cursor, 0, false, w.transform};
 }
 
 // Takes `count` bits.
