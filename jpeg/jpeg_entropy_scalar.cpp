@@ -159,13 +159,13 @@ bool JpegWindowStop(std::uint32_t at)
 // none of them is 0xFF, the common case, whatever it holds: no test of its
 // count to mispredict, and the bytes taken do not wait on the bytes read.
 // False, with nothing done, otherwise.
-inline bool JpegWindowTopUp(BitWindow& w, std::uint64_t& bits, std::uint32_t& count)
+inline bool JpegWindowTopUp(std::uint64_t& bits, std::uint32_t& count, std::uint32_t& next)
 {
     const JpegDecoderState& s = jpegState;
-    if (w.next > s.dataSize || s.dataSize - w.next < 8)
+    if (next > s.dataSize || s.dataSize - next < 8)
         return false;
     std::uint64_t word = 0;
-    std::memcpy(&word, s.data + w.next, 8);
+    std::memcpy(&word, s.data + next, 8);
     if constexpr (std::endian::native == std::endian::little)
         word = __builtin_bswap64(word);
     std::uint64_t inverted = ~word;  // a zero byte here is an 0xFF there
@@ -175,7 +175,7 @@ inline bool JpegWindowTopUp(BitWindow& w, std::uint64_t& bits, std::uint32_t& co
     // whole bytes counted are those the next top-up puts in again. Without
     // a mask the top-up adds two operations to the look-ups' chain, not six.
     bits |= word >> count;
-    w.next += (63 - count) >> 3;
+    next += (63 - count) >> 3;
     count |= 56;  // count + 8 * ((63 - count) >> 3), the whole bytes that fit
     return true;
 }
@@ -185,7 +185,7 @@ inline bool JpegWindowTopUp(BitWindow& w, std::uint64_t& bits, std::uint32_t& co
 void JpegWindowFill(BitWindow& w)
 {
     const JpegDecoderState& s = jpegState;
-    if (JpegWindowTopUp(w, w.bits, w.count))
+    if (JpegWindowTopUp(w.bits, w.count, w.next))
         return;
     while (w.count < 56) {
         if (JpegWindowStop(w.next)) {
@@ -409,39 +409,50 @@ void JpegDecodeBlockScalar(BitWindow& w, std::int16_t* samples, std::uint16_t dc
     std::uint32_t ac = acSelector != 0;
     const HuffmanTable& acTable = s.acTables[ac];
     const DerivedTable& derived = acDerived[ac];
+    // A pointer of its own: indexed off the tables' base, each look-up took
+    // an address computation more on the chain from one coefficient to the next.
+    const std::int32_t* lookup = derived.coefficient;
     std::uint32_t k = 1;  // zig-zag position of the next coefficient
     // The window's bits in locals while coefficients come from the look-up,
     // so that they stay in registers (written back only around calls).
     std::uint64_t bits = w.bits;
     std::uint32_t count = w.count;
+    std::uint32_t next = w.next;
+    bool growing = w.growing;
     while (k < 64) {
-        if (w.growing && !JpegWindowTopUp(w, bits, count) && count <= 32) {
+        if (growing && !JpegWindowTopUp(bits, count, next) && count <= 32) {
             // An 0xFF, a marker or the end of the data ahead: byte by byte.
             w.bits = bits;
             w.count = count;
+            w.next = next;
             JpegWindowFill(w);
             bits = w.bits;
             count = w.count;
+            next = w.next;
+            growing = w.growing;
         }
         // A coefficient whose code and magnitude fit the look-up, the common
         // case; with more than 32 bits ahead they end well short of the window's end.
-        std::int32_t entry = derived.coefficient[bits >> (64 - kLookupBits)];
+        std::int32_t entry = lookup[bits >> (64 - kLookupBits)];
         if (entry != 0 && count > 32) {
             if (!JpegTakeCoefficient(entry, bits, count, k, coefficients))
                 break;
             anyAc = true;
             // A second one on the same top-up: the first took at most kLookupBits.
-            entry = derived.coefficient[bits >> (64 - kLookupBits)];
+            entry = lookup[bits >> (64 - kLookupBits)];
             if (k < 64 && entry != 0 && count > 32 && !JpegTakeCoefficient(entry, bits, count, k, coefficients))
                 break;
             continue;
         }
         w.bits = bits;
         w.count = count;
+        w.next = next;
         std::int16_t value;
         std::uint16_t rs = JpegWindowSymbol(w, acTable, derived, 0x0F, &value);
         bits = w.bits;
         count = w.count;
+        next = w.next;
+        growing = w.growing;
         if (rs == kNoSymbol)
             continue;
         std::uint32_t run = rs >> 4;
@@ -461,6 +472,7 @@ void JpegDecodeBlockScalar(BitWindow& w, std::int16_t* samples, std::uint16_t dc
     }
     w.bits = bits;
     w.count = count;
+    w.next = next;
 
     if (!anyAc) {
         JpegInverseTransformDc(coefficients[0], samples, quantSelector);
