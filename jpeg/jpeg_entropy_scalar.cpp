@@ -367,6 +367,24 @@ inline void JpegDecodeDcScalar(BitWindow& w, std::uint16_t dcSelector, std::int1
     }
 }
 
+// The window's state into the locals a block decodes with.
+inline void JpegWindowLoad(const BitWindow& w, std::uint64_t& bits, std::uint32_t& count, std::uint32_t& next,
+                           bool& growing)
+{
+    bits = w.bits;
+    count = w.count;
+    next = w.next;
+    growing = w.growing;
+}
+
+// The locals back into the window, for a call that works on it.
+inline void JpegWindowStore(BitWindow& w, std::uint64_t bits, std::uint32_t count, std::uint32_t next)
+{
+    w.bits = bits;
+    w.count = count;
+    w.next = next;
+}
+
 // Zeroes a block of coefficients with sixteen 8-byte stores, which the
 // compiler pairs into vector stores; `= {}` became rep stos, one simulated
 // misprediction and a slow start per block.
@@ -409,27 +427,22 @@ void JpegDecodeBlockScalar(BitWindow& w, std::int16_t* samples, std::uint16_t dc
     std::uint32_t ac = acSelector != 0;
     const HuffmanTable& acTable = s.acTables[ac];
     const DerivedTable& derived = acDerived[ac];
-    // A pointer of its own: indexed off the tables' base, each look-up took
-    // an address computation more on the chain from one coefficient to the next.
+    // A pointer of its own: indexed off the tables' base, each look-up has an
+    // address computation more on the chain from one coefficient to the next.
     const std::int32_t* lookup = derived.coefficient;
     std::uint32_t k = 1;  // zig-zag position of the next coefficient
     // The window's bits in locals while coefficients come from the look-up,
     // so that they stay in registers (written back only around calls).
-    std::uint64_t bits = w.bits;
-    std::uint32_t count = w.count;
-    std::uint32_t next = w.next;
-    bool growing = w.growing;
+    std::uint64_t bits;
+    std::uint32_t count, next;
+    bool growing;
+    JpegWindowLoad(w, bits, count, next, growing);
     while (k < 64) {
         if (growing && !JpegWindowTopUp(bits, count, next) && count <= 32) {
             // An 0xFF, a marker or the end of the data ahead: byte by byte.
-            w.bits = bits;
-            w.count = count;
-            w.next = next;
+            JpegWindowStore(w, bits, count, next);
             JpegWindowFill(w);
-            bits = w.bits;
-            count = w.count;
-            next = w.next;
-            growing = w.growing;
+            JpegWindowLoad(w, bits, count, next, growing);
         }
         // A coefficient whose code and magnitude fit the look-up, the common
         // case; with more than 32 bits ahead they end well short of the window's end.
@@ -444,15 +457,10 @@ void JpegDecodeBlockScalar(BitWindow& w, std::int16_t* samples, std::uint16_t dc
                 break;
             continue;
         }
-        w.bits = bits;
-        w.count = count;
-        w.next = next;
+        JpegWindowStore(w, bits, count, next);
         std::int16_t value;
         std::uint16_t rs = JpegWindowSymbol(w, acTable, derived, 0x0F, &value);
-        bits = w.bits;
-        count = w.count;
-        next = w.next;
-        growing = w.growing;
+        JpegWindowLoad(w, bits, count, next, growing);
         if (rs == kNoSymbol)
             continue;
         std::uint32_t run = rs >> 4;
@@ -470,9 +478,7 @@ void JpegDecodeBlockScalar(BitWindow& w, std::int16_t* samples, std::uint16_t dc
             break;  // EOB, and the unused symbols 0x10..0xE0
         }
     }
-    w.bits = bits;
-    w.count = count;
-    w.next = next;
+    JpegWindowStore(w, bits, count, next);
 
     if (!anyAc) {
         JpegInverseTransformDc(coefficients[0], samples, quantSelector);
