@@ -140,6 +140,11 @@ struct BitWindow {
     JpegTransformKernel transform;
 };
 
+// The scan's window, open from its first MCU to JpegFinishMcusScalar: closed
+// and opened around every MCU, it cost 2.3 % of a 4:4:4 q95 decode's instructions.
+BitWindow scanWindow;
+bool scanWindowOpen = false;
+
 // True when the byte at `at` ends the window: a marker the reader acts on
 // (RSTn, EOI), an 0xFF with nothing behind it, or the end of the data.
 bool JpegWindowStop(std::uint32_t at)
@@ -491,6 +496,7 @@ void JpegDecodeBlockScalar(BitWindow& w, std::int16_t* samples, std::uint16_t dc
 
 void JpegPrepareScalarEntropy()
 {
+    scanWindowOpen = false;
     const JpegDecoderState& s = jpegState;
     for (std::uint32_t i = 0; i < 2; ++i) {
         JpegBuildDerivedTable(s.dcTables[i], false, dcDerived[i]);
@@ -502,9 +508,12 @@ void JpegDecodeMcuScalar(const McuLayout& layout, JpegTransformKernel transform,
                          std::int16_t* cb, std::int16_t* cr, JpegPredictors& predictors)
 {
     JpegDecoderState& s = jpegState;
-    BitWindow w;
+    BitWindow& w = scanWindow;
     w.transform = transform;
-    JpegWindowOpen(w);
+    if (!scanWindowOpen) {
+        JpegWindowOpen(w);
+        scanWindowOpen = true;
+    }
     // One to four luma blocks without a loop, whose exit the predictor
     // simulated by callgrind missed once per MCU.
     JpegDecodeBlockScalar(w, luma, s.yDcSelector, s.yAcSelector, s.yQuantSelector, &predictors.y);
@@ -518,7 +527,13 @@ void JpegDecodeMcuScalar(const McuLayout& layout, JpegTransformKernel transform,
         JpegDecodeBlockScalar(w, cb, s.chromaDcSelector, s.chromaAcSelector, s.chromaQuantSelector, &predictors.cb);
         JpegDecodeBlockScalar(w, cr, s.chromaDcSelector, s.chromaAcSelector, s.chromaQuantSelector, &predictors.cr);
     }
-    JpegWindowClose(w);
+}
+
+void JpegFinishMcusScalar()
+{
+    if (scanWindowOpen)
+        JpegWindowClose(scanWindow);
+    scanWindowOpen = false;
 }
 
 JPEG_NAMESPACE_END
