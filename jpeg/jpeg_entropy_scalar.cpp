@@ -124,9 +124,11 @@ void JpegInverseTransformDc(std::int16_t dc, std::int16_t* samples, std::uint16_
 // The bits ahead of the reader: the untaken bits of its current byte, then
 // the data bytes behind it.
 struct BitWindow {
-    std::uint64_t bits;    // bits not yet taken, left-aligned; zeros behind them
+    // Bits not yet taken, left-aligned; behind them zeros or the data bits
+    // that follow (a top-up puts in a whole 8-byte word), which a fill
+    // ORs in again unchanged.
+    std::uint64_t bits;
     std::uint32_t count;   // how many
-    std::uint32_t filled;  // bits put in since the window opened
     std::uint32_t first;   // bits of the reader's current byte it opened with, 0..8
     std::uint32_t start;   // offset of the first byte it appended
     std::uint32_t next;    // offset of the next byte to append
@@ -137,6 +139,11 @@ struct BitWindow {
     // 0.24 % more instructions for a 1920x1080 4:2:0 picture).
     JpegTransformKernel transform;
 };
+
+// The scan's window, open from its first MCU to JpegFinishMcusScalar: closed
+// and opened around every MCU, it cost 2.3 % of a 4:4:4 q95 decode's instructions.
+BitWindow scanWindow;
+bool scanWindowOpen = false;
 
 // True when the byte at `at` ends the window: a marker the reader acts on
 // (RSTn, EOI), an 0xFF with nothing behind it, or the end of the data.
@@ -153,27 +160,38 @@ bool JpegWindowStop(std::uint32_t at)
     return code == 0xD9 || (code & 0xF8) == 0xD0;
 }
 
+// Tops the window up to 56 bits or more from the next eight data bytes when
+// none of them is 0xFF, the common case, whatever it holds: no test of its
+// count to mispredict, and the bytes taken do not wait on the bytes read.
+// False, with nothing done, otherwise.
+inline bool JpegWindowTopUp(std::uint64_t& bits, std::uint32_t& count, std::uint32_t& next)
+{
+    const JpegDecoderState& s = jpegState;
+    if (next > s.dataSize || s.dataSize - next < 8)
+        return false;
+    std::uint64_t word = 0;
+    std::memcpy(&word, s.data + next, 8);
+    if constexpr (std::endian::native == std::endian::little)
+        word = __builtin_bswap64(word);
+    std::uint64_t inverted = ~word;  // a zero byte here is an 0xFF there
+    if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) != 0)
+        return false;
+    // The whole word goes in behind the bits held: its bits beyond the
+    // whole bytes counted are those the next top-up puts in again. Without
+    // a mask the top-up adds two operations to the look-ups' chain, not six.
+    bits |= word >> count;
+    next += (63 - count) >> 3;
+    count |= 56;  // count + 8 * ((63 - count) >> 3), the whole bytes that fit
+    return true;
+}
+
 // Appends data bytes until 56 bits or more are held, never 64 (the top-up
 // shifts by the count), or the window stops.
 void JpegWindowFill(BitWindow& w)
 {
     const JpegDecoderState& s = jpegState;
-    if (w.next <= s.dataSize && s.dataSize - w.next >= 8) {
-        // Eight bytes at once when none of them is 0xFF, the common case.
-        std::uint64_t word = 0;
-        std::memcpy(&word, s.data + w.next, 8);
-        if constexpr (std::endian::native == std::endian::little)
-            word = __builtin_bswap64(word);
-        std::uint64_t inverted = ~word;  // a zero byte here is an 0xFF there
-        if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0) {
-            std::uint32_t bytes = (63 - w.count) >> 3;
-            w.bits |= (word >> w.count) & ~(~std::uint64_t{0} >> (w.count + 8 * bytes));
-            w.count += 8 * bytes;
-            w.filled += 8 * bytes;
-            w.next += bytes;
-            return;
-        }
-    }
+    if (JpegWindowTopUp(w.bits, w.count, w.next))
+        return;
     while (w.count < 56) {
         if (JpegWindowStop(w.next)) {
             w.growing = false;
@@ -182,7 +200,6 @@ void JpegWindowFill(BitWindow& w)
         std::uint8_t byte = s.data[w.next];
         w.bits |= static_cast<std::uint64_t>(byte) << (56 - w.count);
         w.count += 8;
-        w.filled += 8;
         w.next += byte == 0xFF ? 2 : 1;
         w.pairs += byte == 0xFF;
     }
@@ -193,13 +210,12 @@ void JpegWindowFill(BitWindow& w)
 void JpegWindowOpen(BitWindow& w)
 {
     const JpegDecoderState& s = jpegState;
-    w = {0, 0, 0, 0, s.cursor, s.cursor, 0, false, w.transform};
+    w = {0, 0, 0, s.cursor, s.cursor, 0, false, w.transform};
     if (s.bitMask == 0 || s.dataExhausted || s.markerSeen)
         return;
     w.first = static_cast<std::uint32_t>(std::countr_zero(s.bitMask)) + 1;
     w.bits = static_cast<std::uint64_t>(s.currentByte) << 56;
     w.count = w.first;
-    w.filled = w.first;
     w.growing = true;
     JpegWindowFill(w);
 }
@@ -212,7 +228,9 @@ void JpegWindowClose(BitWindow& w)
     JpegDecoderState& s = jpegState;
     if (w.first == 0)
         return;  // opened empty: the reader is where it was
-    std::uint32_t taken = w.filled - w.count;
+    // Every byte appended put in 8 bits, an 0xFF with the byte behind it too.
+    std::uint32_t filled = w.first + 8 * (w.next - w.start - w.pairs);
+    std::uint32_t taken = filled - w.count;
     std::uint32_t takenOfByte;  // bits taken from the reader's new current byte
     if (taken < w.first) {
         takenOfByte = 8 - w.first + taken;
@@ -230,31 +248,7 @@ void JpegWindowClose(BitWindow& w)
     }
     s.currentByte = static_cast<std::uint8_t>((w.bits >> 56) & (0xFFu << takenOfByte));
     s.bitMask = static_cast<std::uint8_t>(0x80u >> takenOfByte);
-    w = {0, 0, 0, 0, s.cursor, s.cursor, 0, false, w.transform};
-}
-
-// Tops the window up to 56 bits or more from the next eight data bytes when
-// none of them is 0xFF, the common case, whatever it holds: no test of its
-// count to mispredict, and the bytes taken do not wait on the bytes read.
-// False, with nothing done, otherwise.
-inline bool JpegWindowTopUp(BitWindow& w, std::uint64_t& bits, std::uint32_t& count)
-{
-    const JpegDecoderState& s = jpegState;
-    if (w.next > s.dataSize || s.dataSize - w.next < 8)
-        return false;
-    std::uint64_t word = 0;
-    std::memcpy(&word, s.data + w.next, 8);
-    if constexpr (std::endian::native == std::endian::little)
-        word = __builtin_bswap64(word);
-    std::uint64_t inverted = ~word;  // a zero byte here is an 0xFF there
-    if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) != 0)
-        return false;
-    std::uint32_t bytes = (63 - count) >> 3;
-    bits |= (word >> count) & ~(~std::uint64_t{0} >> (count + 8 * bytes));
-    count += 8 * bytes;
-    w.filled += 8 * bytes;
-    w.next += bytes;
-    return true;
+    w = {0, 0, 0, s.cursor, s.cursor, 0, false, w.transform};
 }
 
 // Takes `count` bits.
@@ -378,6 +372,24 @@ inline void JpegDecodeDcScalar(BitWindow& w, std::uint16_t dcSelector, std::int1
     }
 }
 
+// The window's state into the locals a block decodes with.
+inline void JpegWindowLoad(const BitWindow& w, std::uint64_t& bits, std::uint32_t& count, std::uint32_t& next,
+                           bool& growing)
+{
+    bits = w.bits;
+    count = w.count;
+    next = w.next;
+    growing = w.growing;
+}
+
+// The locals back into the window, for a call that works on it.
+inline void JpegWindowStore(BitWindow& w, std::uint64_t bits, std::uint32_t count, std::uint32_t next)
+{
+    w.bits = bits;
+    w.count = count;
+    w.next = next;
+}
+
 // Zeroes a block of coefficients with sixteen 8-byte stores, which the
 // compiler pairs into vector stores; `= {}` became rep stos, one simulated
 // misprediction and a slow start per block.
@@ -420,39 +432,40 @@ void JpegDecodeBlockScalar(BitWindow& w, std::int16_t* samples, std::uint16_t dc
     std::uint32_t ac = acSelector != 0;
     const HuffmanTable& acTable = s.acTables[ac];
     const DerivedTable& derived = acDerived[ac];
+    // A pointer of its own: indexed off the tables' base, each look-up has an
+    // address computation more on the chain from one coefficient to the next.
+    const std::int32_t* lookup = derived.coefficient;
     std::uint32_t k = 1;  // zig-zag position of the next coefficient
     // The window's bits in locals while coefficients come from the look-up,
     // so that they stay in registers (written back only around calls).
-    std::uint64_t bits = w.bits;
-    std::uint32_t count = w.count;
+    std::uint64_t bits;
+    std::uint32_t count, next;
+    bool growing;
+    JpegWindowLoad(w, bits, count, next, growing);
     while (k < 64) {
-        if (w.growing && !JpegWindowTopUp(w, bits, count) && count <= 32) {
+        if (growing && !JpegWindowTopUp(bits, count, next) && count <= 32) {
             // An 0xFF, a marker or the end of the data ahead: byte by byte.
-            w.bits = bits;
-            w.count = count;
+            JpegWindowStore(w, bits, count, next);
             JpegWindowFill(w);
-            bits = w.bits;
-            count = w.count;
+            JpegWindowLoad(w, bits, count, next, growing);
         }
         // A coefficient whose code and magnitude fit the look-up, the common
         // case; with more than 32 bits ahead they end well short of the window's end.
-        std::int32_t entry = derived.coefficient[bits >> (64 - kLookupBits)];
+        std::int32_t entry = lookup[bits >> (64 - kLookupBits)];
         if (entry != 0 && count > 32) {
             if (!JpegTakeCoefficient(entry, bits, count, k, coefficients))
                 break;
             anyAc = true;
             // A second one on the same top-up: the first took at most kLookupBits.
-            entry = derived.coefficient[bits >> (64 - kLookupBits)];
+            entry = lookup[bits >> (64 - kLookupBits)];
             if (k < 64 && entry != 0 && count > 32 && !JpegTakeCoefficient(entry, bits, count, k, coefficients))
                 break;
             continue;
         }
-        w.bits = bits;
-        w.count = count;
+        JpegWindowStore(w, bits, count, next);
         std::int16_t value;
         std::uint16_t rs = JpegWindowSymbol(w, acTable, derived, 0x0F, &value);
-        bits = w.bits;
-        count = w.count;
+        JpegWindowLoad(w, bits, count, next, growing);
         if (rs == kNoSymbol)
             continue;
         std::uint32_t run = rs >> 4;
@@ -470,8 +483,7 @@ void JpegDecodeBlockScalar(BitWindow& w, std::int16_t* samples, std::uint16_t dc
             break;  // EOB, and the unused symbols 0x10..0xE0
         }
     }
-    w.bits = bits;
-    w.count = count;
+    JpegWindowStore(w, bits, count, next);
 
     if (!anyAc) {
         JpegInverseTransformDc(coefficients[0], samples, quantSelector);
@@ -484,6 +496,7 @@ void JpegDecodeBlockScalar(BitWindow& w, std::int16_t* samples, std::uint16_t dc
 
 void JpegPrepareScalarEntropy()
 {
+    scanWindowOpen = false;
     const JpegDecoderState& s = jpegState;
     for (std::uint32_t i = 0; i < 2; ++i) {
         JpegBuildDerivedTable(s.dcTables[i], false, dcDerived[i]);
@@ -495,9 +508,12 @@ void JpegDecodeMcuScalar(const McuLayout& layout, JpegTransformKernel transform,
                          std::int16_t* cb, std::int16_t* cr, JpegPredictors& predictors)
 {
     JpegDecoderState& s = jpegState;
-    BitWindow w;
+    BitWindow& w = scanWindow;
     w.transform = transform;
-    JpegWindowOpen(w);
+    if (!scanWindowOpen) {
+        JpegWindowOpen(w);
+        scanWindowOpen = true;
+    }
     // One to four luma blocks without a loop, whose exit the predictor
     // simulated by callgrind missed once per MCU.
     JpegDecodeBlockScalar(w, luma, s.yDcSelector, s.yAcSelector, s.yQuantSelector, &predictors.y);
@@ -511,7 +527,13 @@ void JpegDecodeMcuScalar(const McuLayout& layout, JpegTransformKernel transform,
         JpegDecodeBlockScalar(w, cb, s.chromaDcSelector, s.chromaAcSelector, s.chromaQuantSelector, &predictors.cb);
         JpegDecodeBlockScalar(w, cr, s.chromaDcSelector, s.chromaAcSelector, s.chromaQuantSelector, &predictors.cr);
     }
-    JpegWindowClose(w);
+}
+
+void JpegFinishMcusScalar()
+{
+    if (scanWindowOpen)
+        JpegWindowClose(scanWindow);
+    scanWindowOpen = false;
 }
 
 JPEG_NAMESPACE_END

@@ -36,6 +36,10 @@ using JpegTransformKernel = void (*)(const std::int16_t* coefficients, std::int1
 using JpegMcuDecoder = void (*)(const McuLayout& layout, JpegTransformKernel transform, std::int16_t* luma,
                                 std::int16_t* cb, std::int16_t* cr, JpegPredictors& predictors);
 
+// Leaves the bit reader where the MCUs decoded so far took it to: before a
+// restart and at the end of the scan.
+using JpegMcuFinish = void (*)();
+
 // Stores the pixels of the MCU at (x, y) that fall inside the frame.
 using JpegMcuStore = void (*)(const McuLayout& layout, std::uint32_t x, std::uint32_t y, const std::int16_t* luma,
                               const std::int16_t* cb, const std::int16_t* cr);
@@ -44,6 +48,7 @@ struct JpegKernels {
     JpegMcuDecoder decodeMcu;
     JpegTransformKernel transform;
     JpegMcuStore storeMcu;
+    JpegMcuFinish finishMcus;
 };
 
 // The record of the active path, with what its MCU decoder derives from the
@@ -55,15 +60,18 @@ const JpegKernels& JpegPrepareScan();
 // with JpegInverseTransform whatever `transform` says.
 void JpegDecodeMcuReference(const McuLayout& layout, JpegTransformKernel transform, std::int16_t* luma,
                             std::int16_t* cb, std::int16_t* cr, JpegPredictors& predictors);
+void JpegFinishMcusReference();
 void JpegStoreMcuReference(const McuLayout& layout, std::uint32_t x, std::uint32_t y, const std::int16_t* luma,
                            const std::int16_t* cb, const std::int16_t* cr);
 
 // The scalar kernels: a window of bits and table look-ups
 // (jpeg_entropy_scalar.cpp), a row of an MCU at a time (jpeg_scan_scalar.cpp).
-// JpegPrepareScalarEntropy derives the look-ups from the tables.
+// JpegPrepareScalarEntropy derives the look-ups from the tables. The window
+// of bits stays open from one MCU to the next until JpegFinishMcusScalar.
 void JpegPrepareScalarEntropy();
 void JpegDecodeMcuScalar(const McuLayout& layout, JpegTransformKernel transform, std::int16_t* luma,
                          std::int16_t* cb, std::int16_t* cr, JpegPredictors& predictors);
+void JpegFinishMcusScalar();
 void JpegStoreMcuScalar(const McuLayout& layout, std::uint32_t x, std::uint32_t y, const std::int16_t* luma,
                         const std::int16_t* cb, const std::int16_t* cr);
 

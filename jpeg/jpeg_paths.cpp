@@ -15,10 +15,10 @@ namespace {
 
 // Indexed by JpegPath.
 const JpegKernels kPathKernels[] = {
-    {JpegDecodeMcuReference, JpegInverseTransform, JpegStoreMcuReference},
-    {JpegDecodeMcuScalar, JpegInverseTransform, JpegStoreMcuScalar},
-    {JpegDecodeMcuScalar, JpegInverseTransformSse2, JpegStoreMcuSse2},
-    {JpegDecodeMcuScalar, JpegInverseTransformAvx2, JpegStoreMcuAvx2},
+    {JpegDecodeMcuReference, JpegInverseTransform, JpegStoreMcuReference, JpegFinishMcusReference},
+    {JpegDecodeMcuScalar, JpegInverseTransform, JpegStoreMcuScalar, JpegFinishMcusScalar},
+    {JpegDecodeMcuScalar, JpegInverseTransformSse2, JpegStoreMcuSse2, JpegFinishMcusScalar},
+    {JpegDecodeMcuScalar, JpegInverseTransformAvx2, JpegStoreMcuAvx2, JpegFinishMcusScalar},
 };
 
 #if defined(__i386__) || defined(__x86_64__)

@@ -73,6 +73,9 @@ void JpegDecodeMcuReference(const McuLayout& layout, JpegTransformKernel /*JpegI
     }
 }
 
+// The reference MCU decoder works on the bit reader itself: nothing to finish.
+void JpegFinishMcusReference() {}
+
 // Forms and stores, pixel by pixel, those of the MCU at (x, y) inside the frame.
 void JpegStoreMcuReference(const McuLayout& layout, std::uint32_t x, std::uint32_t y,
                            const std::int16_t* luma, const std::int16_t* cb, const std::int16_t* cr)
@@ -134,11 +137,13 @@ void JpegDecodeScan(std::uint16_t restartInterval)
             x = 0;
             y += layout->height;
             if (y < s.frameHeight && restartInterval != 0) {
+                kernels.finishMcus();
                 JpegRestart();
                 predictors = {0, 0, 0};
             }
         }
     }
+    kernels.finishMcus();
 }
 
 JPEG_NAMESPACE_END

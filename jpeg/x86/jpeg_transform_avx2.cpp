@@ -74,6 +74,34 @@ JPEG_AVX2 JPEG_INLINE void Transpose(Lanes m[8])
     }
 }
 
+// Stores the block from o[c], column c with row r in lane r: saturated to
+// 16 bits, which keeps the clamp to 0..255 the same, and transposed as 16-bit
+// values, 16 shuffles against 32 for a transpose of the 32-bit lanes first.
+JPEG_AVX2 JPEG_INLINE void StoreSamples(const Lanes o[8], std::int16_t* samples)
+{
+    // Each 128-bit half holds rows 0..3 (low) or 4..7 (high) of two columns.
+    Lanes c01 = _mm256_packs_epi32(o[0], o[1]);
+    Lanes c23 = _mm256_packs_epi32(o[2], o[3]);
+    Lanes c45 = _mm256_packs_epi32(o[4], o[5]);
+    Lanes c67 = _mm256_packs_epi32(o[6], o[7]);
+    // Columns 0, 2 interleaved by row; 1, 3; 4, 6; 5, 7.
+    Lanes c02 = _mm256_unpacklo_epi16(c01, c23), c13 = _mm256_unpackhi_epi16(c01, c23);
+    Lanes c46 = _mm256_unpacklo_epi16(c45, c67), c57 = _mm256_unpackhi_epi16(c45, c67);
+    // Rows 0, 1 (and 4, 5) of columns 0..3; rows 2, 3 (6, 7); the same of columns 4..7.
+    Lanes left01 = _mm256_unpacklo_epi16(c02, c13), left23 = _mm256_unpackhi_epi16(c02, c13);
+    Lanes right01 = _mm256_unpacklo_epi16(c46, c57), right23 = _mm256_unpackhi_epi16(c46, c57);
+    // Row r in the low half, row r + 4 in the high half.
+    Lanes rows[4] = {_mm256_unpacklo_epi64(left01, right01), _mm256_unpackhi_epi64(left01, right01),
+                     _mm256_unpacklo_epi64(left23, right23), _mm256_unpackhi_epi64(left23, right23)};
+    const Lanes low = _mm256_setzero_si256();
+    const Lanes high = _mm256_set1_epi16(255);
+    for (int r = 0; r < 4; ++r) {
+        Lanes row = _mm256_min_epi16(_mm256_max_epi16(rows[r], low), high);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + 8 * r), _mm256_castsi256_si128(row));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + 8 * (r + 4)), _mm256_extracti128_si256(row, 1));
+    }
+}
+
 }  // namespace
 
 JPEG_AVX2 void JpegInverseTransformAvx2(const std::int16_t* coefficients, std::int16_t* samples,
@@ -99,16 +127,7 @@ JPEG_AVX2 void JpegInverseTransformAvx2(const std::int16_t* coefficients, std::i
     const Lanes bias = _mm256_set1_epi32(128);
     for (int c = 0; c < 8; ++c)
         o[c] = _mm256_add_epi32(_mm256_srai_epi32(o[c], 5), bias);
-    Transpose(o);
-
-    // Saturating to 16 bits first keeps the clamp to 0..255 the same.
-    const Lanes low = _mm256_setzero_si256();
-    const Lanes high = _mm256_set1_epi16(255);
-    for (int r = 0; r < 8; r += 2) {
-        Lanes pair = _mm256_permute4x64_epi64(_mm256_packs_epi32(o[r], o[r + 1]), 0xD8);
-        pair = _mm256_min_epi16(_mm256_max_epi16(pair, low), high);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(samples + 8 * r), pair);
-    }
+    StoreSamples(o, samples);
 }
 
 JPEG_NAMESPACE_END
