@@ -333,7 +333,7 @@ inline testsupport::Outcome Decode(const Bytes& stream)
     const testsupport::Outcome reference = testsupport::DecodeChecked(testsupport::Decoder::kReference, stream);
     EXPECT_EQ(reference.problem, "") << "reference build";
     const JpegPath active = JpegActivePath();
-    JpegForcePath(JpegPath::kReference);
+    EXPECT_TRUE(JpegForcePath(JpegPath::kReference)) << "the reference path";
     testsupport::DecodeChecked(testsupport::Decoder::kFast, stream, 0);
     const auto stands = ReaderState();
     JpegForcePath(active);
