@@ -24,20 +24,24 @@ inline void FailIf(const std::string& problem, const char* where)
 
 // JPEG_PATH=scalar|sse2|avx2 makes the decoder run that path for the whole
 // run (unset or empty: the processor's best); a path this processor cannot
-// run stops the run.
-inline void ForcePathFromEnvironment()
+// run stops the run. Returns true for JPEG_PATH=every, which the decode
+// target takes as every path the processor runs, one after another.
+inline bool ForcePathFromEnvironment()
 {
     const char* name = std::getenv("JPEG_PATH");
     if (name == nullptr || *name == '\0')
-        return;
+        return false;
+    if (std::string(name) == "every")
+        return true;
     for (JpegPath path : kJpegPaths) {
         if (std::string(name) == JpegPathName(path)) {
             if (!JpegForcePath(path))
                 FailIf(std::string("this processor cannot run the ") + name + " path", "JPEG_PATH");
-            return;
+            return false;
         }
     }
     FailIf(std::string("unknown path '") + name + "'", "JPEG_PATH");
+    return false;
 }
 
 // One decode may take this much CPU time under the sanitizers and the
@@ -56,21 +60,28 @@ inline double ThreadCpuSeconds()
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-// One DecodeJpeg call of the decoder, checked and timed; while
-// `withReference`, the same call of the reference, held to it. Past the first
-// larger frame the reference is out of step, so `withReference` is cleared for
-// the calls that follow. Returns the frame's pixel count.
-inline std::uint64_t DecodeAndCompare(std::span<const std::uint8_t> stream, bool& withReference)
+// One DecodeJpeg call of the decoder, checked and timed.
+inline testsupport::Outcome DecodeTimed(std::span<const std::uint8_t> stream)
 {
     const double start = ThreadCpuSeconds();
-    const testsupport::Outcome fast = testsupport::DecodeChecked(testsupport::Decoder::kFast, stream, kReferencePixelLimit);
+    testsupport::Outcome fast = testsupport::DecodeChecked(testsupport::Decoder::kFast, stream, kReferencePixelLimit);
     const double seconds = ThreadCpuSeconds() - start;
-    FailIf(fast.problem, "decoder");
-    const std::uint64_t pixelCount = std::uint64_t{fast.width} * fast.height;
+    FailIf(fast.problem, JpegPathName(JpegActivePath()));
     if (seconds > kDecodeCpuSeconds)
         FailIf(std::to_string(fast.width) + " x " + std::to_string(fast.height) + " took " +
                    std::to_string(seconds) + " s of CPU time",
                "decoder time");
+    return fast;
+}
+
+// One DecodeJpeg call of the decoder and, while `withReference`, the same
+// call of the reference, held to it. Past the first larger frame the
+// reference is out of step, so `withReference` is cleared for the calls that
+// follow. Returns the frame's pixel count.
+inline std::uint64_t DecodeAndCompare(std::span<const std::uint8_t> stream, bool& withReference)
+{
+    const testsupport::Outcome fast = DecodeTimed(stream);
+    const std::uint64_t pixelCount = std::uint64_t{fast.width} * fast.height;
     if (!withReference)
         return pixelCount;
     if (pixelCount > kReferencePixelLimit) {

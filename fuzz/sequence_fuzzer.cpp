@@ -37,7 +37,8 @@ std::vector<std::span<const std::uint8_t>> SplitStreams(std::span<const std::uin
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    ForcePathFromEnvironment();
+    if (ForcePathFromEnvironment())
+        FailIf("JPEG_PATH=every is for the decode target", "JPEG_PATH");
     return 0;
 }
 
