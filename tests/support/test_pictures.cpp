@@ -8,6 +8,8 @@
 
 #include <jpeglib.h>
 
+#include "tests/support/stream_builder.h"
+
 namespace testsupport {
 namespace {
 
@@ -167,13 +169,7 @@ std::size_t FindMarker(const Bytes& jpeg, std::uint8_t code, std::size_t from)
     throw std::runtime_error("marker not found in the test picture");
 }
 
-Bytes Segment(std::uint8_t code, const Bytes& payload)
-{
-    std::size_t length = payload.size() + 2;
-    Bytes out = {0xFF, code, static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length)};
-    out.insert(out.end(), payload.begin(), payload.end());
-    return out;
-}
+Bytes Segment(std::uint8_t code, const Bytes& payload) { return StreamBuilder().Segment(code, payload).bytes(); }
 
 Bytes SegmentAt(const Bytes& jpeg, std::size_t offset)
 {

@@ -41,8 +41,6 @@ TEST_P(LayoutTest, WalksTheScanOfAnEncodedPictureAndFindsNothingToSay)
     JpegStructure s = ReadJpegStructure(jpeg);
 
     EXPECT_TRUE(s.problems.empty()) << s.problems.front();
-    for (const splash::QuantTableRecord& q : s.quantTables)
-        EXPECT_EQ(q.precision, 8);
     ASSERT_EQ(s.scans.size(), 1u);
     const splash::ScanInfo& scan = s.scans[0];
     int mcuW = 8 * (c.components == 3 ? c.h : 1), mcuH = 8 * (c.components == 3 ? c.v : 1);
@@ -167,10 +165,6 @@ TEST(StructureTest, ReadsAppSegmentsCommentsAndTrailingBytes)
     EXPECT_EQ(s.problems[0].rfind("a second start-of-image marker at offset", 0), 0u);
     EXPECT_EQ(s.problems[1].rfind("restart marker outside a scan at offset", 0), 0u);
     EXPECT_EQ(s.problems[2].rfind("restart marker outside a scan at offset", 0), 0u);
-    // The thumbnail's own markers stay inside APP1: one frame, one scan.
-    EXPECT_EQ(s.frameCount, 1u);
-    EXPECT_EQ(s.scanCount, 1u);
-    EXPECT_EQ(s.frame->width, 64);
 }
 
 // IFD1 gives the thumbnail's length, in either byte order: the padding behind
@@ -216,33 +210,19 @@ TEST(StructureTest, ReadsExifEntriesCountedAndWholeInsideTheSegment)
     }
 }
 
-TEST(StructureTest, NamesFrameTypesByTheirMarker)
+// libjpeg's progressive scan script, read from each scan header (the frame
+// types themselves: the verdict rows).
+TEST(StructureTest, ReadsEachProgressiveScansApproximationBits)
 {
     EncodeOptions progressive;
     progressive.progressive = true;
     JpegStructure s = ReadJpegStructure(Encode(progressive));
     EXPECT_EQ(s.frame->kind, FrameKind::Progressive);
-    std::vector<std::pair<int, int>> approximation;  // libjpeg's scan script: (Ah, Al) of each scan
+    std::vector<std::pair<int, int>> approximation;  // (Ah, Al) of each scan
     for (const splash::ScanInfo& scan : s.scans)
         approximation.push_back({scan.ah, scan.al});
     EXPECT_EQ(approximation, (std::vector<std::pair<int, int>>{{0, 1}, {0, 2}, {0, 1}, {0, 1}, {0, 2}, {2, 1},
                                                                 {1, 0}, {1, 0}, {1, 0}, {1, 0}}));
-
-    Bytes jpeg = Encode({});
-    std::size_t sof = FindMarker(jpeg, 0xC0);
-    struct { std::uint8_t code; FrameKind kind; bool arithmetic, hierarchical; } cases[] = {
-        {0xC1, FrameKind::Extended, false, false}, {0xC3, FrameKind::Lossless, false, false},
-        {0xC5, FrameKind::Extended, false, true}, {0xCB, FrameKind::Lossless, true, false},
-        {0xCE, FrameKind::Progressive, true, true}};
-    for (const auto& c : cases) {
-        Bytes edited = jpeg;
-        edited[sof + 1] = c.code;
-        s = ReadJpegStructure(edited);
-        ASSERT_TRUE(s.frame);
-        EXPECT_EQ(s.frame->kind, c.kind) << int(c.code);
-        EXPECT_EQ(s.frame->arithmetic, c.arithmetic) << int(c.code);
-        EXPECT_EQ(s.frame->hierarchical, c.hierarchical) << int(c.code);
-    }
 }
 
 // Cut at every length: the report keeps to the bytes it is given (the same

@@ -66,8 +66,6 @@ ToolRun RunTool(const std::string& arguments)
     run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     run.out = Slurp(outPath);
     run.err = Slurp(errPath);
-    std::remove(outPath.c_str());
-    std::remove(errPath.c_str());
     return run;
 }
 
@@ -75,14 +73,11 @@ ToolRun RunOnPicture(const Bytes& picture, const std::string& arguments, bool wi
 {
     std::string picturePath = WriteTempFile(picture, UniqueName(".jpg"));
     std::string previewPath = TempPath(UniqueName(".ppm"));
-    std::remove(previewPath.c_str());
     std::string args = "'" + picturePath + "' " + arguments;
     if (withPreview)
         args += " -o '" + previewPath + "'";
     ToolRun run = RunTool(args);
     run.previewWritten = ReadPicture(previewPath, run.preview);
-    std::remove(picturePath.c_str());
-    std::remove(previewPath.c_str());
     return run;
 }
 
