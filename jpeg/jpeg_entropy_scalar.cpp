@@ -220,6 +220,24 @@ void JpegWindowOpen(BitWindow& w)
     JpegWindowFill(w);
 }
 
+// The offset `appended` data bytes past `start`, an 0xFF with the byte
+// behind it counted as one. The window stays open for the whole scan, so a
+// byte at a time walked all of it: 5 % of a 2560x1600 q95 decode's instructions.
+std::uint32_t JpegAppendedByteOffset(std::uint32_t start, std::uint32_t appended)
+{
+    const JpegDecoderState& s = jpegState;
+    std::uint32_t at = start;
+    while (appended != 0) {
+        const void* found = std::memchr(s.data + at, 0xFF, appended);
+        if (found == nullptr)
+            return at + appended;
+        auto before = static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(found) - (s.data + at));
+        at += before + 2;
+        appended -= before + 1;
+    }
+    return at;
+}
+
 // Leaves the reader where the bits taken would have left it; the window is
 // then empty. It never takes its last bit, so the byte that holds the next
 // bit is always one of the window's.
@@ -238,13 +256,7 @@ void JpegWindowClose(BitWindow& w)
         std::uint32_t beyond = taken - w.first;
         std::uint32_t loaded = beyond / 8 + 1;  // appended bytes the load step has taken
         takenOfByte = beyond % 8;
-        std::uint32_t at = w.start + loaded;
-        if (w.pairs != 0) {
-            at = w.start;
-            for (std::uint32_t i = 0; i < loaded; ++i)
-                at += s.data[at] == 0xFF ? 2 : 1;
-        }
-        s.cursor = at;
+        s.cursor = w.pairs == 0 ? w.start + loaded : JpegAppendedByteOffset(w.start, loaded);
     }
     s.currentByte = static_cast<std::uint8_t>((w.bits >> 56) & (0xFFu << takenOfByte));
     s.bitMask = static_cast<std::uint8_t>(0x80u >> takenOfByte);
