@@ -76,6 +76,16 @@ JPEG_AVX2 JPEG_INLINE void Widen(Words t, Words* first, Words* second)
     *second = _mm256_permute2x128_si256(low, high, 0x31);
 }
 
+// The colour terms of two chroma rows, each row's eight samples doubled:
+// widened[0] for the first row's pixels, widened[1] for the second's.
+JPEG_AVX2 JPEG_INLINE void WidenedChromaTerms(const std::int16_t* cb, const std::int16_t* cr, Terms widened[2])
+{
+    Terms t = ChromaTerms(cb, cr);
+    Widen(t.red, &widened[0].red, &widened[1].red);
+    Widen(t.green, &widened[0].green, &widened[1].green);
+    Widen(t.blue, &widened[0].blue, &widened[1].blue);
+}
+
 // Writes `pixels` to `out`, all kWidth or the first `columns` of them.
 template <std::uint32_t kWidth>
 JPEG_INLINE void CopyEdge(const std::uint32_t* pixels, std::uint32_t columns, std::uint32_t* out)
@@ -95,11 +105,8 @@ JPEG_AVX2 JPEG_INLINE void StoreWholeWideMcu(std::uint32_t* out, const std::int1
     constexpr std::uint32_t kRowsPerChroma = kHeight / 8;
 #pragma GCC unroll 4
     for (std::uint32_t chromaRow = 0; chromaRow < 8; chromaRow += 2) {
-        Terms t = ChromaTerms(cb + 8 * chromaRow, cr + 8 * chromaRow);
         Terms widened[2];
-        Widen(t.red, &widened[0].red, &widened[1].red);
-        Widen(t.green, &widened[0].green, &widened[1].green);
-        Widen(t.blue, &widened[0].blue, &widened[1].blue);
+        WidenedChromaTerms(cb + 8 * chromaRow, cr + 8 * chromaRow, widened);
 #pragma GCC unroll 4
         for (std::uint32_t i = 0; i < 2 * kRowsPerChroma; ++i) {
             std::uint32_t row = chromaRow * kRowsPerChroma + i;
@@ -124,11 +131,8 @@ JPEG_AVX2 void StoreWideMcu(std::uint32_t rows, std::uint32_t columns, std::uint
     std::uint32_t edge[16];
     // Two chroma rows at a time: their widened terms serve 2 or 4 pixel rows.
     for (std::uint32_t chromaRow = 0; chromaRow < 8 && chromaRow * kRowsPerChroma < rows; chromaRow += 2) {
-        Terms t = ChromaTerms(cb + 8 * chromaRow, cr + 8 * chromaRow);
         Terms widened[2];
-        Widen(t.red, &widened[0].red, &widened[1].red);
-        Widen(t.green, &widened[0].green, &widened[1].green);
-        Widen(t.blue, &widened[0].blue, &widened[1].blue);
+        WidenedChromaTerms(cb + 8 * chromaRow, cr + 8 * chromaRow, widened);
         // Unrolled: the inner loop's exit cost a simulated misprediction per
         // chroma row pair, four per 4:2:0 MCU.
 #pragma GCC unroll 4
